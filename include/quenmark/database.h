@@ -151,6 +151,8 @@ class Connection {
   /// Calls a stored procedure (PostgreSQL functions, ODBC {call}); SQLite has none.
   virtual Result<std::unique_ptr<Recordset>> Call(const Command& command,
                                                   int64_t max_records = 0) = 0;
+  /// Every table-like object by name: base tables ("TABLE"), views ("VIEW") and, where the
+  /// database reports them, system tables ("SYSTEM TABLE"). Callers keep the type they need.
   virtual Result<std::vector<CatalogEntry>> Tables() = 0;
   virtual Result<std::vector<CatalogEntry>> Views() = 0;
   virtual Result<std::vector<CatalogEntry>> Procedures() = 0;
