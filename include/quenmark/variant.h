@@ -2,7 +2,7 @@
 /// `Variant`: the value type that crosses between page scripts, objects and the database layer.
 ///
 /// It holds one of: empty, null, boolean, integer, real, text (UTF-8), date, bytes, list, or an
-/// object reference. The `To...` conversions follow the coercion rules of the classic page host;
+/// object reference. The `To...` conversions follow the loose coercions page scripts expect;
 /// they throw `quenmark::Error` with `ErrorNumber::kTypeMismatch` when a value does not convert and
 /// `ErrorNumber::kOverflow` when it does not fit. Integer conversions round halves to even.
 

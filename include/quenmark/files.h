@@ -1,0 +1,26 @@
+#pragma once
+/// Whole-file access for the reports and locale files: existence, last-modified time and an
+/// atomic write.
+///
+/// Threading and processes: `WriteFileAtomic` holds an exclusive lock on "<path>.lock" while it
+/// writes a temporary file beside the target and renames it over the target, so readers see
+/// either the old or the new file, never a partial one, and concurrent writers take turns.
+
+#include <string>
+
+#include "quenmark/error.h"
+
+namespace quenmark {
+
+/// True for an existing regular file.
+bool FileExists(const std::string& path);
+/// Last-modified time in local time as a general date ("3/1/2004 3:05:09 PM"); "" when the
+/// file does not exist.
+std::string FileModifiedText(const std::string& path);
+/// The whole file; a failure names the path and the reason.
+Result<std::string> ReadWholeFile(const std::string& path);
+/// Replaces the file's content atomically (temporary file, flush, rename) under an exclusive
+/// lock; the folder must exist.
+Status WriteFileAtomic(const std::string& path, std::string_view content);
+
+}  // namespace quenmark
