@@ -188,7 +188,7 @@ class Insert {
 };
 
 std::string Date(int year, int month, int day) {
-  char buffer[16];
+  char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", year, month, day);
   return buffer;
 }
