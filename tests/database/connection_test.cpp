@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ConnectionOpen, PicksTheDriverOrExplainsTheFailure) {
-  const std::string fixture = testing::FixtureDatabasePath();
+  const std::string fixture = fixture::FixtureDatabasePath();
   struct Case {
     std::string text;
     const char* failure;  // null: opens
@@ -49,7 +49,7 @@ TEST(ConnectionOpen, PicksTheDriverOrExplainsTheFailure) {
 
 TEST(ConnectionOpen, SqliteIsReadOnlyUnlessTheStringAsksForWriting) {
   const fs::path copy = fs::path(QUENMARK_BINARY_DIR) / "connection_test_copy.db";
-  fs::copy_file(testing::FixtureDatabasePath(), copy, fs::copy_options::overwrite_existing);
+  fs::copy_file(fixture::FixtureDatabasePath(), copy, fs::copy_options::overwrite_existing);
   const std::string insert = "INSERT INTO Shippers (CompanyName) VALUES ('Night Owl Couriers')";
   {
     auto reader = Connection::Open("Provider=SQLite;Data Source=" + copy.string());
@@ -110,11 +110,11 @@ TEST(TypeNames, MapToTypeCodesAndSizes) {
 TEST(ConnectionObject, ScriptsOpenQueryAndWalkRows) {
   auto cn = std::make_shared<ConnectionObject>();
   EXPECT_EQ(cn->Get(), nullptr);
-  SetProperty(*cn, "connectionstring", Variant(testing::FixtureConnectionString()));
+  SetProperty(*cn, "connectionstring", Variant(fixture::FixtureConnectionString()));
   CallMember(*cn, "Open");
   EXPECT_EQ(GetProperty(*cn, "State").ToInt32(), 1);
   ASSERT_NE(cn->Get(), nullptr);
-  EXPECT_EQ(GetProperty(*cn, "ConnectionString").ToText(), testing::FixtureConnectionString());
+  EXPECT_EQ(GetProperty(*cn, "ConnectionString").ToText(), fixture::FixtureConnectionString());
 
   auto rs = CallMember(*cn, "Execute", {Variant("SELECT CategoryID, CategoryName FROM Categories ORDER BY 1")})
                 .ToObject();
@@ -158,7 +158,7 @@ TEST(ConnectionObject, FailuresRaiseErrorsWithTheDescription) {
     EXPECT_EQ(e.Source(), "Quenmark.Connection");
   }
   EXPECT_FALSE(cn.IsOpen());
-  cn.Open(testing::FixtureConnectionString());
+  cn.Open(fixture::FixtureConnectionString());
   EXPECT_THROW(cn.Execute("SELECT * FROM Nowhere"), Error);
   EXPECT_TRUE(cn.IsOpen());
 }

@@ -43,7 +43,7 @@ class DemoStoreTest : public ::testing::Test {
 };
 
 TEST_F(DemoStoreTest, DefaultStoreHasTheDocumentedCountsAndGaps) {
-  auto c = Open(testing::FixtureDatabasePath());
+  auto c = Open(fixture::FixtureDatabasePath());
   ASSERT_TRUE(c);
   const demo::DemoStoreOptions defaults;
   struct Case {

@@ -39,13 +39,13 @@ class DriverTest : public ::testing::TestWithParam<Driver> {
     const Driver& d = GetParam();
     std::string text;
     if (!d.variable) {
-      text = testing::FixtureConnectionString();
+      text = fixture::FixtureConnectionString();
     } else {
       const char* value = std::getenv(d.variable);
       if (!value || !*value) GTEST_SKIP() << d.variable << " is not set";
       text = value;
       if (!d.postgres && Lower(text).find("database=") == std::string::npos) {
-        text += "Database=" + testing::FixtureDatabasePath() + ";";
+        text += "Database=" + fixture::FixtureDatabasePath() + ";";
       }
     }
     if (d.postgres) LoadPostgresFixture();
@@ -60,7 +60,7 @@ class DriverTest : public ::testing::TestWithParam<Driver> {
     if (loaded) return;
     auto server = Connection::Open(std::getenv("QUENMARK_TEST_PG"));
     ASSERT_TRUE(server.ok()) << server.Description();
-    Status s = testing::LoadFixtureIntoPostgres(**server);
+    Status s = fixture::LoadFixtureIntoPostgres(**server);
     ASSERT_TRUE(s.ok()) << s.Description();
     loaded = true;
   }

@@ -26,7 +26,7 @@ const fs::path& SiteRoot() {
     const fs::path dir =
         fs::temp_directory_path() / ("quenmark_graph_pages_" + std::to_string(::getpid()));
     fs::create_directories(dir / "data");
-    fs::copy_file(quenmark::testing::FixtureDatabasePath(), dir / "data" / "demo.db",
+    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
                   fs::copy_options::overwrite_existing);
     for (const char* page : {"graph_plain.lua", "graph_stacked.lua", "graph_relative.lua",
                              "graph_negative.lua", "grid_graph.lua"}) {

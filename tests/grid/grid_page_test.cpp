@@ -25,7 +25,7 @@ const fs::path& SiteRoot() {
     const fs::path dir =
         fs::temp_directory_path() / ("quenmark_grid_pages_" + std::to_string(::getpid()));
     fs::create_directories(dir / "data");
-    fs::copy_file(quenmark::testing::FixtureDatabasePath(), dir / "data" / "demo.db",
+    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
                   fs::copy_options::overwrite_existing);
     for (const char* page : {"grid_plain.lua", "grid_styled.lua", "grid_texts.lua"}) {
       fs::copy_file(quenmark::test_support::SourcePath(std::string("examples/site/") + page),

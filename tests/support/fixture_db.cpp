@@ -8,7 +8,7 @@
 
 #include "demo_store/demo_store.h"
 
-namespace quenmark::testing {
+namespace quenmark::fixture {
 
 namespace {
 
@@ -183,4 +183,4 @@ Status LoadFixtureIntoPostgres(Connection& server) {
   return Status::Ok();
 }
 
-}  // namespace quenmark::testing
+}  // namespace quenmark::fixture

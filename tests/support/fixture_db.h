@@ -6,7 +6,7 @@
 
 #include "quenmark/database.h"
 
-namespace quenmark::testing {
+namespace quenmark::fixture {
 
 /// Path of the demo store (QUENMARK_BINARY_DIR/fixture/store.db), generated on first use. Safe
 /// when test processes run in parallel: the store is built under a temporary name and renamed.
@@ -20,4 +20,4 @@ std::string FixtureConnectionString();
 /// an advisory lock and committed as one transaction).
 Status LoadFixtureIntoPostgres(Connection& server);
 
-}  // namespace quenmark::testing
+}  // namespace quenmark::fixture
