@@ -120,6 +120,11 @@ class StateStore {
   Variant Get(std::string_view name) const;
   void Set(std::string_view name, Variant value);
   void Remove(std::string_view name);
+  /// Number of stored names.
+  size_t Count() const;
+  /// Stored names (lower case), sorted.
+  std::vector<std::string> Names() const;
+  void Clear();
 
  private:
   mutable std::mutex mutex_;
