@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 
 #include "quenmark/database.h"
 #include "quenmark/shared_procedures.h"
@@ -20,6 +21,9 @@ struct Driver {
   bool procedures;       // the database has the fixture's stored functions
   bool postgres;         // the database is the PostgreSQL copy of the fixture
 };
+
+// Test output names the driver instead of dumping the struct's bytes.
+void PrintTo(const Driver& driver, std::ostream* out) { *out << driver.name; }
 
 const Driver kDrivers[] = {
     {"SQLite", nullptr, false, false},

@@ -6,6 +6,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <locale.h>  // newlocale, uselocale (POSIX)
+
 #include <algorithm>
 #include <cstring>
 
@@ -97,6 +99,35 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   }
   return text.empty() ? "The ODBC driver reported an unknown error." : text;
 }
+
+// The driver manager converts UTF-16 text for drivers that only have narrow entry points (SQLite's
+// among them) with iconv, into the codeset of the calling thread's locale as it stands when the
+// connection handle is set up, and keeps that conversion for the connection's life. A process
+// that never called setlocale runs in the "C" locale, whose codeset is ASCII: every non-ASCII
+// character would reach such a driver as a stray Latin-1 byte, and its messages would come back
+// mangled. Setting the connection up under a UTF-8 locale, for this thread only, makes that
+// conversion UTF-8 without touching the process's locale.
+class Utf8LocaleScope {
+ public:
+  Utf8LocaleScope() {
+    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+      utf8_ = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
+      if (utf8_) break;
+    }
+    if (utf8_) previous_ = uselocale(utf8_);
+  }
+  ~Utf8LocaleScope() {
+    if (!utf8_) return;
+    uselocale(previous_);
+    freelocale(utf8_);
+  }
+  Utf8LocaleScope(const Utf8LocaleScope&) = delete;
+  Utf8LocaleScope& operator=(const Utf8LocaleScope&) = delete;
+
+ private:
+  locale_t utf8_ = static_cast<locale_t>(0);
+  locale_t previous_ = static_cast<locale_t>(0);
+};
 
 // Environment and connection handles, shared by the connection and its open statements.
 struct OdbcHandle {
@@ -568,6 +599,8 @@ class OdbcConnection : public Connection {
 }  // namespace
 
 Result<std::unique_ptr<Connection>> OpenOdbc(const std::string& connection_string) {
+  // Covers the handle allocation too: the driver manager fixes its conversion there or on connect.
+  Utf8LocaleScope utf8_conversion;
   auto handle = std::make_shared<OdbcHandle>();
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle->env))) {
     return Status::Failure("Cannot start the ODBC driver manager.");
