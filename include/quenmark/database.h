@@ -7,7 +7,7 @@
 ///   ODBC        any string with "Driver=" or "DSN="
 ///
 /// Failures come back as Status/Result values whose description the grid shows. Data-type codes
-/// are the classic ADO numbers (3 integer, 20 bigint, 5 double, 131 numeric, 202/200 text,
+/// are the ADO numbers (3 integer, 20 bigint, 5 double, 131 numeric, 202/200 text,
 /// 133 date, 134 time, 135 timestamp, 6 money, 11 boolean, 72 guid, 205 binary).
 ///
 /// Threading: a connection and its recordsets belong to one thread at a time.

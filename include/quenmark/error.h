@@ -12,7 +12,7 @@
 
 namespace quenmark {
 
-/// Error numbers the library raises itself (the numbers page scripts of the classic host knew).
+/// Error numbers the library raises itself (the runtime error numbers page scripts test for).
 enum class ErrorNumber : int {
   kOverflow = 6,
   kTypeMismatch = 13,

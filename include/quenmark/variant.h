@@ -27,7 +27,7 @@ struct DateTime {
   int minute = 0;
   int second = 0;
 
-  /// Days since 1899-12-30 with the time as the fraction (the classic automation date).
+  /// Days since 1899-12-30 with the time as the fraction (the automation date serial).
   double ToSerial() const;
   static DateTime FromSerial(double serial);
   /// 1 = Sunday ... 7 = Saturday.
