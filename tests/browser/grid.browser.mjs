@@ -1,41 +1,7 @@
 // The plain grid demo in a real browser: sort by a column (twice), follow a page link, type a
 // new page size, and check what the page shows after each postback.
-import { spawn } from 'node:child_process';
-import { mkdtempSync, rmSync } from 'node:fs';
-import { createServer } from 'node:net';
-import { tmpdir } from 'node:os';
-import { dirname, join } from 'node:path';
-import { fileURLToPath } from 'node:url';
 import assert from 'node:assert/strict';
-import { chromium } from 'playwright-core';
-
-const site = join(dirname(fileURLToPath(import.meta.url)), '..', '..', 'examples', 'site');
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const probe = createServer();
-    probe.once('error', reject);
-    probe.listen(0, '127.0.0.1', () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-}
-
-async function waitForServer(url, child, timeoutMs = 30000) {
-  const deadline = Date.now() + timeoutMs;
-  while (Date.now() < deadline) {
-    if (child.exitCode !== null) throw new Error(`quenmark exited with ${child.exitCode}`);
-    try {
-      const reply = await fetch(url);
-      if (reply.ok) return;
-    } catch {
-      // not listening yet
-    }
-    await new Promise((r) => setTimeout(r, 200));
-  }
-  throw new Error(`no answer from ${url}`);
-}
+import { navigation as postback, withDemoSite } from './support.mjs';
 
 // Values of the visible grid: row numbers and the product names of the second data column.
 async function gridRows(page) {
@@ -47,37 +13,8 @@ async function gridRows(page) {
   );
 }
 
-async function postback(page, action) {
-  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), action()]);
-}
-
 export default async function run({ quenmark }) {
-  const port = await freePort();
-  const base = `http://127.0.0.1:${port}`;
-  const server = spawn(quenmark, ['demo', '--root', site, '--port', String(port)], {
-    stdio: ['ignore', 'ignore', 'pipe'],
-  });
-  let log = '';
-  server.stderr.on('data', (chunk) => (log += chunk));
-  const profile = mkdtempSync(join(tmpdir(), 'quenmark-chromium-'));
-  let context;
-  try {
-    await waitForServer(`${base}/grid_plain.lua`, server);
-    context = await chromium.launchPersistentContext(profile, {
-      executablePath: '/usr/bin/chromium',
-      headless: true,
-      args: [
-        '--headless',
-        '--no-sandbox',
-        '--disable-gpu',
-        '--disable-quic',
-        '--no-first-run',
-        '--disable-background-networking',
-        '--disable-component-update',
-        '--disable-sync',
-      ],
-    });
-    const page = await context.newPage();
+  await withDemoSite(quenmark, async ({ page, base }) => {
     await page.goto(`${base}/grid_plain.lua`);
 
     let rows = await gridRows(page);
@@ -116,12 +53,5 @@ export default async function run({ quenmark }) {
     assert.equal(rows[0].number, 21);
     assert.equal(await page.inputValue('input[name=pagesize]'), '25');
     assert.match(await page.textContent('body'), /of 4 \(77 recs\)/);
-  } catch (err) {
-    err.message += `\nserver log:\n${log}`;
-    throw err;
-  } finally {
-    if (context) await context.close();
-    server.kill('SIGTERM');
-    rmSync(profile, { recursive: true, force: true });
-  }
+  });
 }
