@@ -529,7 +529,9 @@ void DataGrid::Impl::RenderGrid() {
     const int64_t first_row = std::max<int64_t>(state.start_rec, 1) - 1;
     int64_t page_end = last;
     if (state.print_mode) {
-      const int64_t block = std::max<int64_t>(page_size + 1, 1);
+      // Printed pages hold PageSize + 1 rows; without a page size (paging off) every row goes
+      // on one printed page instead of one row per sheet.
+      const int64_t block = page_size > 0 ? page_size + 1 : last + 1;
       for (int64_t begin = 0; begin <= last; begin += block) {
         const int64_t end = std::min(begin + block - 1, last);
         write_rows(begin, end);

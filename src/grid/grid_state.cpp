@@ -64,6 +64,12 @@ int32_t StartRow(std::string_view text) {
   return start && *start >= 1 ? *start : 1;
 }
 
+// The "start" of a postback argument: a value that does not convert leaves the first row as the
+// posted fields set it; one below 1 starts at the first row.
+void ApplyArgumentStart(std::string_view text, int32_t& start_rec) {
+  if (const std::optional<int32_t> start = ToInt32(text)) start_rec = *start >= 1 ? *start : 1;
+}
+
 std::vector<std::string_view> SplitItems(std::string_view list) {
   std::vector<std::string_view> items;
   size_t begin = 0;
@@ -189,13 +195,13 @@ void ApplyPostbackArgument(std::string_view encoded_argument, GridState& state) 
       }
       break;
     case '2':
-      state.start_rec = StartRow(GetArgument(args, "start"));
+      ApplyArgumentStart(GetArgument(args, "start"), state.start_rec);
       break;
     case '3':
       state.last_sort.clear();
       state.sort_column.clear();
       state.filter_text.clear();
-      state.start_rec = StartRow(GetArgument(args, "start"));
+      ApplyArgumentStart(GetArgument(args, "start"), state.start_rec);
       break;
     case '4':
       state.export_format = AsciiLower(GetArgument(args, "fmt"));

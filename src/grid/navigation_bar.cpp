@@ -146,8 +146,9 @@ void AppendNavigationBar(const NavigationBarInput& input, std::string& out) {
 
   const std::string page_size = std::to_string(input.page_size);
   if (input.print_mode) {
-    // The close link gets its own cell, like the reset link outside print mode.
-    out += "<td nowrap>";
+    // The close link follows the paging cell without a cell of its own, as print views have
+    // always been written: browsers show it just above the bar, and both the link and the hidden
+    // page size stay inside the form.
     AppendNavLink(kCloseText, input.start, true, kCloseTitle, input.paging_link_class,
                   input.paging_link_style, out);
     out += "<input type=hidden name=npagesize value=\"";

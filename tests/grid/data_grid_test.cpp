@@ -167,16 +167,27 @@ TEST(DataGridTest, FragmentsAndAlternateRowFallback) {
 }
 
 TEST(DataGridTest, PrintModeWritesBlocksWithoutLinks) {
-  GridPage page;
-  page.Form("pagesize", "10").Form("start", "1").Form("__FARGS", EncodeBase64("5"));
-  const std::string body = page.Show(Items(25));
-  // Blocks of 11 rows (11, 11, 3), each followed by a page break; the header repeats while rows
-  // remain.
-  EXPECT_EQ(CountOf(body, "<div style=\"page-break-after:always;\">&nbsp;</div>"), 3);
-  EXPECT_EQ(CountOf(body, "<td nowrap width=1>"), 25);
-  EXPECT_EQ(CountOf(body, "<tr ><th>"), 3);
-  EXPECT_THAT(body, HasSubstr("<th><a>id</a></th>"));
-  EXPECT_THAT(body, Not(HasSubstr(">Print</a>")));
+  // Blocks of PageSize + 1 rows, each followed by a page break, the header repeated while rows
+  // remain; a page size of 0 prints every row in one block.
+  const struct {
+    const char* page_size;
+    int breaks;
+  } cases[] = {{"10", 3}, {"0", 1}};
+  for (const auto& c : cases) {
+    GridPage page;
+    page.Form("pagesize", c.page_size).Form("start", "1").Form("__FARGS", EncodeBase64("5"));
+    const std::string body = page.Show(Items(25));
+    EXPECT_EQ(CountOf(body, "<div style=\"page-break-after:always;\">&nbsp;</div>"), c.breaks)
+        << c.page_size;
+    EXPECT_EQ(CountOf(body, "<tr ><th>"), c.breaks) << c.page_size;
+    EXPECT_EQ(CountOf(body, "<td nowrap width=1>"), 25);
+    EXPECT_THAT(body, HasSubstr("<th><a>id</a></th>"));
+    EXPECT_THAT(body, Not(HasSubstr(">Print</a>")));
+    EXPECT_THAT(body, HasSubstr("<td width=\"99%\">&nbsp;</td>&nbsp;<a  href=\"" +
+                                std::string("javascript:__doPostBack('") +
+                                EncodeBase64("2start:1;") +
+                                "')\" title=\"Reset grid\"><font color=gray>Close</font></a>"));
+  }
 }
 
 TEST(DataGridTest, ReturnLinkFromTheQueryString) {

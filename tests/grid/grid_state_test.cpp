@@ -99,6 +99,8 @@ TEST(GridStateTest, AppliesEachAction) {
   ApplyPostbackArgument(EncodeBase64("2start:21;"), state);
   EXPECT_EQ(state.start_rec, 21);
   ApplyPostbackArgument(EncodeBase64("2start:junk;"), state);
+  EXPECT_EQ(state.start_rec, 21);
+  ApplyPostbackArgument(EncodeBase64("2start:-9;"), state);
   EXPECT_EQ(state.start_rec, 1);
 
   ApplyPostbackArgument(EncodeBase64("4fmt:CSV;sql:select 1;hdr:A,B;ttl:Sales;"), state);

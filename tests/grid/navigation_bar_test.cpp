@@ -178,7 +178,7 @@ TEST(NavigationBarTest, PrintModeShowsTheCloseLinkAndKeepsThePageSize) {
                  .last = 24,
                  .paging = false,
                  .print_mode = true}),
-            "<table cellpadding=4 width=\"100%\"><tr><td width=\"99%\">&nbsp;</td><td nowrap>"
+            "<table cellpadding=4 width=\"100%\"><tr><td width=\"99%\">&nbsp;</td>"
             "&nbsp;<a  href=\"javascript:__doPostBack('MnN0YXJ0OjIxOyAg')\" title=\"Reset grid\">"
             "<font color=gray>Close</font></a>&nbsp;"
             "<input type=hidden name=npagesize value=\"10\">"
