@@ -7,29 +7,18 @@
 #include <limits>
 #include <vector>
 
+#include "frame/text_util.h"
 #include "quenmark/error.h"
 
 namespace quenmark {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// The blanks typed values may carry around and between their parts.
+constexpr std::string_view kBlanks = " \t\r\n";
+
+bool IsBlank(char c) { return kBlanks.find(c) != std::string_view::npos; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
 
 // Scans a number at the start of `text` and writes its digits (without group separators) to
 // `clean`. Returns the length consumed, or 0 when no number starts there.
@@ -150,7 +139,7 @@ bool Tokenize(std::string_view text, std::vector<Token>& tokens) {
       tokens.push_back(std::move(token));
     } else if (IsAlpha(c)) {
       std::string word;
-      while (i < text.size() && IsAlpha(text[i])) word.push_back(Lower(text[i++]));
+      while (i < text.size() && IsAlpha(text[i])) word.push_back(LowerAscii(text[i++]));
       tokens.push_back({TokenKind::kWord, std::move(word)});
     } else if (c == '/' || c == '-' || c == '.' || c == ',' || c == ':') {
       tokens.push_back({TokenKind::kSeparator, std::string(1, c)});
@@ -201,7 +190,7 @@ bool ReadTime(const std::vector<Token>& t, size_t& pos, DateTime& out) {
     pm = t[i].text[0] == 'p';
     ++i;
     // "a.m." / "p.m."
-    if (t[i - 1].text.size() == 1 && i + 2 < t.size() && IsSep(t[i], '.') &&
+    if (t[i - 1].text.size() == 1 && i + 1 < t.size() && IsSep(t[i], '.') &&
         t[i + 1].kind == TokenKind::kWord && t[i + 1].text == "m") {
       i += 2;
       if (i < t.size() && IsSep(t[i], '.')) ++i;
@@ -296,7 +285,7 @@ int DaysInMonth(int year, int month) {
 bool IsNumericText(std::string_view text) { return ParseNumber(text).has_value(); }
 
 std::optional<double> ParseNumber(std::string_view text) {
-  text = Trim(text);
+  text = Trim(text, kBlanks);
   if (text.empty()) return std::nullopt;
   std::string clean;
   size_t used = ScanNumber(text, true, clean);
@@ -344,7 +333,7 @@ int32_t ToInt32(double value) { return RoundedTo<int32_t>(value); }
 int64_t ToInt64(double value) { return RoundedTo<int64_t>(value); }
 
 std::optional<bool> ParseBoolean(std::string_view text) {
-  std::string_view trimmed = Trim(text);
+  std::string_view trimmed = Trim(text, kBlanks);
   if (EqualsIgnoreCase(trimmed, "true")) return true;
   if (EqualsIgnoreCase(trimmed, "false")) return false;
   if (auto number = ParseNumber(trimmed)) return *number != 0;
@@ -358,7 +347,7 @@ bool IsValidDateTime(const DateTime& v) {
 }
 
 std::optional<DateTime> ParseDate(std::string_view text) {
-  std::string_view trimmed = Trim(text);
+  std::string_view trimmed = Trim(text, kBlanks);
   std::string prepared(trimmed);
   // ISO timestamps: "2004-03-01T15:05:09" reads like "2004-03-01 15:05:09".
   if (prepared.size() > 10 && (prepared[10] == 'T' || prepared[10] == 't') &&

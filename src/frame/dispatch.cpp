@@ -1,17 +1,11 @@
 #include "quenmark/dispatch.h"
 
-#include <algorithm>
 #include <string>
+
+#include "frame/text_util.h"
 
 namespace quenmark {
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return lower(x) == lower(y);
-  });
-}
 
 [[noreturn]] void Unsupported(std::string_view name) {
   throw Error(ErrorNumber::kUnknownMember,
@@ -38,7 +32,7 @@ Variant& Arguments::Ref(size_t i) {
 
 const Member* DispatchTable::Find(std::string_view name) const {
   for (const Member& member : members_) {
-    if (SameName(member.name, name)) return &member;
+    if (EqualsIgnoreCase(member.name, name)) return &member;
   }
   return nullptr;
 }
@@ -69,7 +63,7 @@ ObjectRegistry& ObjectRegistry::Global() {
 
 void ObjectRegistry::Register(std::string prog_id, Factory factory) {
   for (auto& [name, existing] : factories_) {
-    if (SameName(name, prog_id)) {
+    if (EqualsIgnoreCase(name, prog_id)) {
       existing = std::move(factory);
       return;
     }
@@ -79,7 +73,7 @@ void ObjectRegistry::Register(std::string prog_id, Factory factory) {
 
 std::shared_ptr<Dispatchable> ObjectRegistry::Create(std::string_view prog_id) const {
   for (const auto& [name, factory] : factories_) {
-    if (SameName(name, prog_id)) return factory();
+    if (EqualsIgnoreCase(name, prog_id)) return factory();
   }
   return nullptr;
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <unordered_set>
 
+#include "frame/text_util.h"
 #include "quenmark/dispatch.h"
 #include "quenmark/error.h"
 
@@ -14,27 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 thread_local PageContext* current_context = nullptr;
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
-         });
-}
-
-std::string ToLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
-
-std::string ToUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = UpperAscii(c);
-  return out;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -62,11 +43,8 @@ std::string Decode(std::string_view text, bool plus_is_blank) {
   return out;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+// The blanks allowed around cookie names and values.
+constexpr std::string_view kSpaceOrTab = " \t";
 
 bool IsHeaderNameChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
@@ -97,7 +75,7 @@ std::string FieldCollection::Get(std::string_view name) const {
   std::string joined;
   bool found = false;
   for (const auto& [key, value] : entries_) {
-    if (!EqualsIgnoringCase(key, name)) continue;
+    if (!EqualsIgnoreCase(key, name)) continue;
     if (found) joined += ", ";
     joined += value;
     found = true;
@@ -107,18 +85,19 @@ std::string FieldCollection::Get(std::string_view name) const {
 
 bool FieldCollection::Has(std::string_view name) const {
   return std::any_of(entries_.begin(), entries_.end(),
-                     [&](const auto& entry) { return EqualsIgnoringCase(entry.first, name); });
+                     [&](const auto& entry) { return EqualsIgnoreCase(entry.first, name); });
 }
 
 int FieldCollection::Count() const { return static_cast<int>(Names().size()); }
 
 std::vector<std::string> FieldCollection::Names() const {
+  // A hash set of the lower-cased names keeps this linear: a post with a huge number of distinct
+  // field names must not cost quadratic time on every Count.
   std::vector<std::string> names;
+  std::unordered_set<std::string> seen;
+  seen.reserve(entries_.size());
   for (const auto& entry : entries_) {
-    bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
-      return EqualsIgnoringCase(name, entry.first);
-    });
-    if (!seen) names.push_back(entry.first);
+    if (seen.insert(ToLowerAscii(entry.first)).second) names.push_back(entry.first);
   }
   return names;
 }
@@ -140,12 +119,13 @@ void FieldCollection::AddUrlEncoded(std::string_view text) {
 void FieldCollection::AddCookieHeader(std::string_view header) {
   while (!header.empty()) {
     size_t semi = header.find(';');
-    std::string_view pair = Trim(header.substr(0, semi));
+    std::string_view pair = Trim(header.substr(0, semi), kSpaceOrTab);
     header = semi == std::string_view::npos ? std::string_view() : header.substr(semi + 1);
     size_t eq = pair.find('=');
     if (pair.empty() || eq == 0) continue;
-    std::string_view name = Trim(pair.substr(0, eq));
-    std::string_view value = eq == std::string_view::npos ? "" : Trim(pair.substr(eq + 1));
+    std::string_view name = Trim(pair.substr(0, eq), kSpaceOrTab);
+    std::string_view value =
+        eq == std::string_view::npos ? "" : Trim(pair.substr(eq + 1), kSpaceOrTab);
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
       value = value.substr(1, value.size() - 2);
     }
@@ -157,12 +137,12 @@ void FieldCollection::AddCookieHeader(std::string_view header) {
 // Request
 
 std::string Request::ServerVariable(std::string_view name) const {
-  auto it = server_variables_.find(ToUpper(name));
+  auto it = server_variables_.find(ToUpperAscii(name));
   return it == server_variables_.end() ? "" : it->second;
 }
 
 void Request::SetServerVariable(std::string name, std::string value) {
-  server_variables_[ToUpper(name)] = std::move(value);
+  server_variables_[ToUpperAscii(name)] = std::move(value);
 }
 
 std::string Request::Item(std::string_view name) const {
@@ -221,18 +201,18 @@ int Response::StatusCode() const {
 
 Variant StateStore::Get(std::string_view name) const {
   std::lock_guard lock(mutex_);
-  auto it = values_.find(ToLower(name));
+  auto it = values_.find(ToLowerAscii(name));
   return it == values_.end() ? Variant() : it->second;
 }
 
 void StateStore::Set(std::string_view name, Variant value) {
   std::lock_guard lock(mutex_);
-  values_[ToLower(name)] = std::move(value);
+  values_[ToLowerAscii(name)] = std::move(value);
 }
 
 void StateStore::Remove(std::string_view name) {
   std::lock_guard lock(mutex_);
-  auto it = values_.find(ToLower(name));
+  auto it = values_.find(ToLowerAscii(name));
   if (it != values_.end()) values_.erase(it);
 }
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <random>
 
+#include "frame/text_util.h"
 #include "frame/utf8.h"
 #include "quenmark/conversions.h"
 #include "quenmark/locale.h"
@@ -44,25 +45,6 @@ unsigned char ToCp1252(char32_t cp) {
     }
   }
   return '?';
-}
-
-std::string ToUpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
-bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
 }
 
 void ReplaceAll(std::string& text, std::string_view code, std::string_view value) {
@@ -189,7 +171,7 @@ int16_t ClassifyFieldType(std::string_view value, int16_t mode) {
 }
 
 std::string QuoteName(int16_t kind, std::string_view name) {
-  std::string_view trimmed = TrimBlanks(name);
+  std::string_view trimmed = Trim(name, " ");
   if (trimmed == "*") return std::string(trimmed);
   char open = 0;
   char close = 0;
@@ -228,13 +210,15 @@ std::string QuoteName(int16_t kind, std::string_view name) {
 
 std::string QuoteNameList(int16_t kind, std::string_view names) {
   std::string result;
+  // An empty list has no items, so it quotes to the empty text rather than one empty name.
+  if (names.empty()) return result;
   size_t start = 0;
   while (true) {
     size_t comma = names.find(',', start);
     std::string_view item = names.substr(
         start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
     if (start > 0) result.push_back(',');
-    result += QuoteName(kind, TrimBlanks(item));
+    result += QuoteName(kind, Trim(item, " "));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
@@ -315,20 +299,28 @@ std::string DecodeBase64(std::string_view encoded) {
     }
     return index;
   }();
-  // Padding to whole groups with blanks; a blank decodes as 63 like any non-alphabet byte.
-  size_t padded = (encoded.size() + 3) / 4 * 4;
-  auto value = [&](size_t i) -> unsigned {
-    return i < encoded.size() ? kIndex[static_cast<unsigned char>(encoded[i])] : 63;
-  };
+  // Groups are counted in characters: a character outside the alphabet (a blank, "=", or any
+  // non-ASCII character however many bytes it takes) is one value 63, and a short last group is
+  // blank-filled, which also reads as 63.
   std::string out;
-  out.reserve(padded / 4 * 3);
-  for (size_t i = 0; i < padded; i += 4) {
-    unsigned c1 = value(i), c2 = value(i + 1), c3 = value(i + 2), c4 = value(i + 3);
-    const unsigned char bytes[3] = {static_cast<unsigned char>((c1 << 2) | (c2 >> 4)),
-                                    static_cast<unsigned char>(((c2 & 15) << 4) | (c3 >> 2)),
-                                    static_cast<unsigned char>(((c3 & 3) << 6) | c4)};
+  out.reserve(encoded.size() / 4 * 3 + 3);
+  unsigned group[4];
+  size_t filled = 0;
+  auto flush = [&] {
+    while (filled < 4) group[filled++] = 63;
+    const unsigned char bytes[3] = {
+        static_cast<unsigned char>((group[0] << 2) | (group[1] >> 4)),
+        static_cast<unsigned char>(((group[1] & 15) << 4) | (group[2] >> 2)),
+        static_cast<unsigned char>(((group[2] & 3) << 6) | group[3])};
     for (unsigned char b : bytes) utf8::Append(out, FromCp1252(b));
+    filled = 0;
+  };
+  for (size_t pos = 0; pos < encoded.size();) {
+    char32_t cp = utf8::Next(encoded, pos);
+    group[filled++] = cp < 0x80 ? kIndex[cp] : 63;
+    if (filled == 4) flush();
   }
+  if (filled > 0) flush();
   return out;
 }
 

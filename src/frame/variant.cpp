@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
+#include "frame/text_util.h"
 #include "quenmark/conversions.h"
 #include "quenmark/dispatch.h"
 #include "quenmark/error.h"
@@ -40,6 +42,15 @@ const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 [[noreturn]] void TypeMismatch() { throw Error(ErrorNumber::kTypeMismatch, "Type mismatch"); }
 
 int64_t DayNumber(const DateTime& d) { return DaysFromCivil(d.year, d.month, d.day) - kEpochDays; }
+
+// An integer value as the narrower type T; outside T's range it is an overflow.
+template <class T>
+T Narrowed(int64_t v) {
+  if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) {
+    throw Error(ErrorNumber::kOverflow, "Overflow");
+  }
+  return static_cast<T>(v);
+}
 
 }  // namespace
 
@@ -139,20 +150,12 @@ double Variant::ToReal() const {
 }
 
 int16_t Variant::ToInt16() const {
-  if (kind() == Kind::kInteger) {
-    int64_t v = AsInteger();
-    if (v < INT16_MIN || v > INT16_MAX) throw Error(ErrorNumber::kOverflow, "Overflow");
-    return static_cast<int16_t>(v);
-  }
+  if (kind() == Kind::kInteger) return Narrowed<int16_t>(AsInteger());
   return quenmark::ToInt16(ToReal());
 }
 
 int32_t Variant::ToInt32() const {
-  if (kind() == Kind::kInteger) {
-    int64_t v = AsInteger();
-    if (v < INT32_MIN || v > INT32_MAX) throw Error(ErrorNumber::kOverflow, "Overflow");
-    return static_cast<int32_t>(v);
-  }
+  if (kind() == Kind::kInteger) return Narrowed<int32_t>(AsInteger());
   return quenmark::ToInt32(ToReal());
 }
 
@@ -160,13 +163,12 @@ int64_t Variant::ToInt64() const {
   if (kind() == Kind::kInteger) return AsInteger();
   if (kind() == Kind::kText) {
     // Large integers written as text keep every digit (a double holds only 53 bits).
-    const std::string& text = AsText();
+    std::string_view digits = Trim(AsText(), " \t");
     int64_t value = 0;
-    size_t begin = text.find_first_not_of(" \t");
-    size_t end = text.find_last_not_of(" \t");
-    if (begin != std::string::npos) {
-      auto [ptr, ec] = std::from_chars(text.data() + begin, text.data() + end + 1, value);
-      if (ec == std::errc() && ptr == text.data() + end + 1) return value;
+    if (!digits.empty()) {
+      const char* end = digits.data() + digits.size();
+      auto [ptr, ec] = std::from_chars(digits.data(), end, value);
+      if (ec == std::errc() && ptr == end) return value;
     }
   }
   return quenmark::ToInt64(ToReal());

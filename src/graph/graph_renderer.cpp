@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "frame/utf8.h"
 #include "quenmark/conversions.h"
 #include "quenmark/error.h"
 
@@ -31,11 +32,6 @@ int64_t LeadingPowerOfTen(int64_t value) {
     base *= 10;
   }
   return base;
-}
-
-size_t CountCharacters(std::string_view text) {
-  return static_cast<size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 template <class Fn>
@@ -587,7 +583,7 @@ void RenderGraph(GraphState& s) {
                 "SimpleGraph");
   }
   if (s.relative) s.stacked = true;
-  if (!s.legend && CountCharacters(s.row_names) > 3) s.legend = SplitText(s.row_names, "|||");
+  if (!s.legend && utf8::Count(s.row_names) > 3) s.legend = SplitText(s.row_names, "|||");
 
   Matrix matrix = BuildMatrix(s.row_data);
   const double rows = static_cast<double>(matrix.rows);

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "frame/text_util.h"
+
 namespace quenmark::host {
 
 namespace {
@@ -30,18 +32,6 @@ struct DateBox {
 struct ErrorBox {
   ScriptFailure failure;
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string_view ViewOf(lua_State* L, int index) {
   size_t length = 0;
@@ -184,7 +174,7 @@ int DateIndex(lua_State* L) {
                                                {"day", date.day},       {"hour", date.hour},
                                                {"minute", date.minute}, {"second", date.second}};
   for (const auto& [name, value] : parts) {
-    if (EqualsIgnoringCase(key, name)) {
+    if (EqualsIgnoreCase(key, name)) {
       lua_pushinteger(L, value);
       return 1;
     }
@@ -245,13 +235,13 @@ int NewDate(lua_State* L) {
 int ErrorIndex(lua_State* L) {
   const ScriptFailure& failure = static_cast<ErrorBox*>(luaL_checkudata(L, 1, kErrorMeta))->failure;
   std::string_view key = ViewOf(L, 2);
-  if (EqualsIgnoringCase(key, "number")) {
+  if (EqualsIgnoreCase(key, "number")) {
     lua_pushinteger(L, failure.number);
-  } else if (EqualsIgnoringCase(key, "source")) {
+  } else if (EqualsIgnoreCase(key, "source")) {
     lua_pushlstring(L, failure.source.data(), failure.source.size());
-  } else if (EqualsIgnoringCase(key, "description")) {
+  } else if (EqualsIgnoreCase(key, "description")) {
     lua_pushlstring(L, failure.description.data(), failure.description.size());
-  } else if (EqualsIgnoringCase(key, "where")) {
+  } else if (EqualsIgnoreCase(key, "where")) {
     lua_pushlstring(L, failure.where.data(), failure.where.size());
   } else {
     lua_pushnil(L);

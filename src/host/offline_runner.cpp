@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "frame/text_util.h"
 #include "host/page_engine.h"
 #include "host/request_runner.h"
 #include "quenmark/host.h"
@@ -25,20 +26,6 @@ std::string HttpDate(std::time_t when) {
 bool IsTextType(const std::string& type) {
   return type.rfind("text/", 0) == 0 || type.find("xml") != std::string::npos ||
          type.find("json") != std::string::npos || type.find("javascript") != std::string::npos;
-}
-
-std::string HeaderVariableName(const std::string& header) {
-  std::string name = "HTTP_";
-  for (char c : header) {
-    if (c == '-') {
-      name.push_back('_');
-    } else if (c >= 'a' && c <= 'z') {
-      name.push_back(static_cast<char>(c - 'a' + 'A'));
-    } else {
-      name.push_back(c);
-    }
-  }
-  return name;
 }
 
 }  // namespace
@@ -105,8 +92,11 @@ Result<Response> RunOffline(const OfflineRequest& offline) {
     request.SetServerVariable("CONTENT_LENGTH", std::to_string(offline.form->size()));
   }
   for (const auto& [name, value] : offline.headers) {
-    request.SetServerVariable(HeaderVariableName(name), value);
-    if (name.size() == 6 && HeaderVariableName(name) == "HTTP_COOKIE") {
+    // A repeated header reads as its values joined by ", ", as the server gives it.
+    std::string variable = host::HeaderVariableName(name);
+    std::string existing = request.ServerVariable(variable);
+    request.SetServerVariable(variable, existing.empty() ? value : existing + ", " + value);
+    if (EqualsIgnoreCase(name, "cookie")) {
       request.Cookies().AddCookieHeader(value);
     }
   }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "frame/text_util.h"
 #include "host/builtin_objects.h"
 #include "host/qsp_compiler.h"
 
@@ -304,16 +305,6 @@ int DumpWriter(lua_State*, const void* data, size_t size, void* ud) {
   return 0;
 }
 
-bool EndsWithIgnoringCase(const std::string& text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    char c = text[text.size() - suffix.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
-}
-
 ScriptError CompileError(const std::string& chunk_name, std::string message) {
   ScriptFailure failure;
   failure.where = chunk_name.substr(1) + ":";
@@ -327,7 +318,7 @@ PageEngine::PageEngine(PageLimits limits) : limits_(limits) { EnsureBuiltinObjec
 
 bool PageEngine::IsPage(const fs::path& path) {
   std::string name = path.filename().string();
-  return EndsWithIgnoringCase(name, ".lua") || EndsWithIgnoringCase(name, ".qsp");
+  return EndsWithIgnoreCase(name, ".lua") || EndsWithIgnoreCase(name, ".qsp");
 }
 
 std::shared_ptr<const std::string> PageEngine::Compile(const fs::path& path,
@@ -350,7 +341,7 @@ std::shared_ptr<const std::string> PageEngine::Compile(const fs::path& path,
   std::string source = ReadFile(path, read_ok);
   if (!read_ok) throw CompileError(chunk_name, "cannot read the page");
   if (source.rfind("\xEF\xBB\xBF", 0) == 0) source.erase(0, 3);
-  if (EndsWithIgnoringCase(key, ".qsp")) {
+  if (EndsWithIgnoreCase(key, ".qsp")) {
     Result<std::string> compiled = CompileQsp(source);
     if (!compiled) throw CompileError(chunk_name, compiled.Description());
     source = std::move(*compiled);

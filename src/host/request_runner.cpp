@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "frame/text_util.h"
 #include "quenmark/host.h"
 #include "quenmark/shared_settings.h"
 
@@ -95,6 +96,13 @@ bool RunScriptPage(PageEngine& engine, const std::string& path, const std::strin
   HostObjects objects(context, session_id);
   RunRequest(context, virtual_path, [&] { engine.Run(path, virtual_path, context, objects); });
   return objects.SessionAbandoned();
+}
+
+std::string HeaderVariableName(std::string_view header) {
+  std::string name = "HTTP_";
+  name.reserve(name.size() + header.size());
+  for (char c : header) name.push_back(c == '-' ? '_' : UpperAscii(c));
+  return name;
 }
 
 }  // namespace quenmark::host

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "host/lua_bridge.h"
 #include "host/page_engine.h"
@@ -21,6 +22,10 @@ void RunRequest(PageContext& context, const std::string& page_name,
 /// Session.SessionID reports. Returns true when the page abandoned its session.
 bool RunScriptPage(PageEngine& engine, const std::string& path, const std::string& virtual_path,
                    PageContext& context, const std::string& session_id);
+
+/// The server variable a request header is read by: "HTTP_" and the header name with a-z in
+/// upper case and '-' as '_' ("User-Agent" -> "HTTP_USER_AGENT").
+std::string HeaderVariableName(std::string_view header);
 
 /// Replaces `response` with the error page naming the page, the line and the message.
 void WriteErrorPage(Response& response, const std::string& page_name, const ScriptFailure& failure);

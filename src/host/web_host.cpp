@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "frame/text_util.h"
 #include "host/page_engine.h"
 #include "host/request_runner.h"
 #include "host/session_store.h"
@@ -28,13 +29,6 @@ namespace fs = std::filesystem;
 
 constexpr char kSessionCookie[] = "QMSESSION";
 constexpr const char* kIndexFiles[] = {"index.lua", "index.qsp", "index.html", "index.htm"};
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string ContentTypeOf(const fs::path& path) {
   static const std::map<std::string, std::string> kTypes = {
@@ -63,22 +57,8 @@ std::string ContentTypeOf(const fs::path& path) {
       {".rtf", "application/rtf"},
       {".xls", "application/vnd.ms-excel"},
   };
-  auto it = kTypes.find(LowerAscii(path.extension().string()));
+  auto it = kTypes.find(ToLowerAscii(path.extension().string()));
   return it == kTypes.end() ? "application/octet-stream" : it->second;
-}
-
-std::string HeaderVariableName(const std::string& header) {
-  std::string name = "HTTP_";
-  for (char c : header) {
-    if (c == '-') {
-      name.push_back('_');
-    } else if (c >= 'a' && c <= 'z') {
-      name.push_back(static_cast<char>(c - 'a' + 'A'));
-    } else {
-      name.push_back(c);
-    }
-  }
-  return name;
 }
 
 // A path below the root whose part starts with "." (".git", ".env") is never served.
@@ -191,7 +171,7 @@ void WebHost::Impl::FillRequest(const httplib::Request& req, Request& request,
   size_t query_start = req.target.find('?');
   std::string query = query_start == std::string::npos ? "" : req.target.substr(query_start + 1);
   request.QueryString().AddUrlEncoded(query);
-  std::string content_type = LowerAscii(req.get_header_value("Content-Type"));
+  std::string content_type = ToLowerAscii(req.get_header_value("Content-Type"));
   if (req.method == "POST") {
     if (content_type.rfind("application/x-www-form-urlencoded", 0) == 0) {
       request.Form().AddUrlEncoded(req.body);
@@ -202,8 +182,8 @@ void WebHost::Impl::FillRequest(const httplib::Request& req, Request& request,
     }
   }
   for (const auto& [name, value] : req.headers) {
-    if (LowerAscii(name) == "cookie") request.Cookies().AddCookieHeader(value);
-    std::string variable = HeaderVariableName(name);
+    if (EqualsIgnoreCase(name, "cookie")) request.Cookies().AddCookieHeader(value);
+    std::string variable = host::HeaderVariableName(name);
     std::string existing = request.ServerVariable(variable);
     request.SetServerVariable(variable, existing.empty() ? value : existing + ", " + value);
   }
@@ -268,7 +248,7 @@ void WebHost::Impl::SendResponse(const Response& response, httplib::Response& re
   res.status = (status >= 100 && status <= 599) ? status : 500;
   std::string content_type;
   for (const auto& [name, value] : ResponseHeaders(response)) {
-    std::string lower = LowerAscii(name);
+    std::string lower = ToLowerAscii(name);
     if (lower == "content-type") {
       content_type = value;
     } else if (lower != "content-length" && lower != "transfer-encoding" && lower != "connection") {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "frame/text_util.h"
 #include "quenmark/database.h"
 #include "quenmark/shared_procedures.h"
 #include "support/fixture_db.h"
@@ -32,11 +33,6 @@ const Driver kDrivers[] = {
     {"OdbcPostgreSQL", "QUENMARK_TEST_ODBC_PG", true, true},
 };
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 class DriverTest : public ::testing::TestWithParam<Driver> {
  protected:
   void SetUp() override {
@@ -48,7 +44,7 @@ class DriverTest : public ::testing::TestWithParam<Driver> {
       const char* value = std::getenv(d.variable);
       if (!value || !*value) GTEST_SKIP() << d.variable << " is not set";
       text = value;
-      if (!d.postgres && Lower(text).find("database=") == std::string::npos) {
+      if (!d.postgres && ToLowerAscii(text).find("database=") == std::string::npos) {
         text += "Database=" + fixture::FixtureDatabasePath() + ";";
       }
     }
@@ -101,12 +97,12 @@ TEST_P(DriverTest, TypeCodesCategoriesSizesAndBaseTables) {
   ASSERT_EQ(rs->FieldCount(), 5);
   for (int i = 0; i < 5; ++i) {
     const FieldInfo& f = rs->Field(i);
-    EXPECT_EQ(Lower(f.name), expected[i].name);
+    EXPECT_EQ(ToLowerAscii(f.name), expected[i].name);
     EXPECT_EQ(ClassifyFieldType(f.type), expected[i].category) << f.name << " type " << f.type;
     if (expected[i].size) {
       EXPECT_EQ(f.defined_size, expected[i].size) << f.name;
     }
-    EXPECT_EQ(Lower(f.base_table), "products") << f.name;
+    EXPECT_EQ(ToLowerAscii(f.base_table), "products") << f.name;
   }
   EXPECT_EQ(rs->Field(0).type, adtype::kInteger);
   EXPECT_EQ(rs->Field(1).type, adtype::kVarWChar);
@@ -118,7 +114,7 @@ TEST_P(DriverTest, TypeCodesCategoriesSizesAndBaseTables) {
   ASSERT_TRUE(dates);
   EXPECT_EQ(dates->Field(0).type, adtype::kDbTimeStamp);
   EXPECT_EQ(ClassifyFieldType(dates->Field(0).type), FieldDate);
-  EXPECT_EQ(Lower(dates->Field(0).base_table), "orders");
+  EXPECT_EQ(ToLowerAscii(dates->Field(0).base_table), "orders");
   EXPECT_EQ(dates->Field(1).base_table, "");
   EXPECT_EQ(ClassifyFieldType(dates->Field(1).type), FieldNumber);
   ASSERT_FALSE(dates->Eof());
@@ -207,7 +203,7 @@ TEST_P(DriverTest, CatalogueListsTablesViewsAndProcedures) {
   auto tables = connection_->Tables();
   ASSERT_TRUE(tables.ok()) << tables.Description();
   auto find = [](const std::vector<CatalogEntry>& list, const std::string& name) {
-    auto it = std::find_if(list.begin(), list.end(), [&](const CatalogEntry& e) { return Lower(e.name) == name; });
+    auto it = std::find_if(list.begin(), list.end(), [&](const CatalogEntry& e) { return ToLowerAscii(e.name) == name; });
     return it == list.end() ? std::string("(missing)") : it->type;
   };
   for (const char* table : {"categories", "customers", "employees", "orderdetails", "orders",
@@ -282,7 +278,7 @@ TEST_P(DriverTest, ProceduresRunWithNamedParameters) {
 TEST_P(DriverTest, ErrorsComeBackAsDescriptions) {
   auto rs = connection_->Execute("SELECT * FROM no_such_table");
   ASSERT_FALSE(rs.ok());
-  EXPECT_NE(Lower(rs.Description()).find("no_such_table"), std::string::npos) << rs.Description();
+  EXPECT_NE(ToLowerAscii(rs.Description()).find("no_such_table"), std::string::npos) << rs.Description();
   connection_->Close();
   EXPECT_FALSE(connection_->IsOpen());
   EXPECT_FALSE(connection_->Execute("SELECT 1").ok());

@@ -125,6 +125,8 @@ TEST(ConversionsTest, ParseDateAcceptsTypedForms) {
       {"3/1/2004 12:30 pm", {2004, 3, 1, 12, 30, 0}},
       {"15:05", {1899, 12, 30, 15, 5, 0}},
       {"3 PM", {1899, 12, 30, 15, 0, 0}},
+      {"3/1/2004 3 p.m.", {2004, 3, 1, 15, 0, 0}},
+      {"3/1/2004 3:05 p.m", {2004, 3, 1, 15, 5, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

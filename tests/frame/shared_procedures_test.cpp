@@ -140,6 +140,7 @@ TEST_F(SharedProceduresTest, QuoteName) {
   }
   EXPECT_EQ(QuoteNameList(DbSqlServer, "a, b ,dbo.c"), "[a],[b],[dbo].[c]");
   EXPECT_EQ(QuoteNameList(DbOracle, "a,b c"), "a,[b c]");
+  EXPECT_EQ(QuoteNameList(DbSqlServer, ""), "");
 }
 
 TEST_F(SharedProceduresTest, FormatDate) {
@@ -214,6 +215,9 @@ TEST_F(SharedProceduresTest, DecodeBase64TreatsForeignCharactersAs63) {
   EXPECT_EQ(DecodeBase64("QQ=="), DecodeBase64("QQ//"));
   EXPECT_EQ(DecodeBase64("QQ"), DecodeBase64("QQ//"));
   EXPECT_EQ(DecodeBase64("YW*j"), DecodeBase64("YW/j"));
+  // A non-ASCII character is one character, hence one 63, whatever its length in bytes.
+  EXPECT_EQ(DecodeBase64("YW\xC3\xA9j"), DecodeBase64("YW/j"));
+  EXPECT_EQ(DecodeBase64("QQ\xE2\x82\xAC"), DecodeBase64("QQ//"));
   EXPECT_EQ(DecodeBase64("YWJj"), "abc");
   EXPECT_EQ(DecodeBase64(""), "");
   // Bytes 0x80-0xFF come back as their Windows-1252 characters in UTF-8.

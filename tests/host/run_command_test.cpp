@@ -24,15 +24,17 @@ TEST(RunCommandTest, PrintsStatusHeadersAndBody) {
       "Response.AddHeader('X-Order', Request.Form('id'))\n"
       "Response.Write(Request.ServerVariables('URL') .. '|' .. Request.QueryString('q') .. '|' ..\n"
       "  Request.Cookies('c') .. '|' .. Request.ServerVariables('HTTP_USER_AGENT') .. '|' ..\n"
-      "  Request.ServerVariables('REQUEST_METHOD') .. '|' .. Session('user'))");
+      "  Request.ServerVariables('REQUEST_METHOD') .. '|' .. Session('user') .. '|' ..\n"
+      "  Request.ServerVariables('HTTP_ACCEPT_LANGUAGE'))");
   auto result =
       RunPage(page, {"--root", site.Path(), "--query", "q=a%26b", "--form", "id=7", "--cookie",
-                     "c=chip", "--header", "User-Agent: tester/1.0", "--session", "user=ann"});
+                     "c=chip", "--header", "User-Agent: tester/1.0", "--session", "user=ann",
+                     "--header", "Accept-Language: en", "--header", "Accept-Language: fr"});
   EXPECT_EQ(result.exit_code, 0) << result.error_output;
   EXPECT_EQ(result.status_line, "200 OK");
   EXPECT_EQ(result.Header("content-type"), "text/html; charset=utf-8");
   EXPECT_EQ(result.Header("X-Order"), "7");
-  EXPECT_EQ(result.body, "/shop/order.lua|a&b|chip|tester/1.0|POST|ann");
+  EXPECT_EQ(result.body, "/shop/order.lua|a&b|chip|tester/1.0|POST|ann|en, fr");
   EXPECT_EQ(result.Header("Content-Length"), std::to_string(result.body.size()));
 }
 

@@ -1,26 +1,20 @@
 // The shared fixture database of the tests (see fixture_db.h).
 #include "support/fixture_db.h"
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
 
 #include "demo_store/demo_store.h"
+#include "frame/text_util.h"
 
 namespace quenmark::fixture {
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // PostgreSQL column type for a declared SQLite column type of the demo store.
 std::string PostgresType(const std::string& declared) {
-  std::string upper;
-  for (char c : declared) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string upper = ToUpperAscii(declared);
   if (upper == "INTEGER") return "integer";
   if (upper == "SMALLINT") return "smallint";
   if (upper == "REAL") return "double precision";
@@ -29,7 +23,7 @@ std::string PostgresType(const std::string& declared) {
   if (upper == "DATETIME") return "timestamp";
   if (upper == "BLOB") return "bytea";
   if (upper == "TEXT") return "text";
-  return Lower(declared);  // VARCHAR(n), CHAR(n)
+  return ToLowerAscii(declared);  // VARCHAR(n), CHAR(n)
 }
 
 void AppendLiteral(std::string& sql, const Variant& value) {
@@ -142,13 +136,13 @@ Status LoadFixtureIntoPostgres(Connection& server) {
     if (table.type != "TABLE") continue;
     auto columns = (*source)->Execute("PRAGMA table_info(\"" + table.name + "\")");
     if (!columns.ok()) return columns.status();
-    sql += "CREATE TABLE " + Lower(table.name) + " (";
+    sql += "CREATE TABLE " + ToLowerAscii(table.name) + " (";
     std::string keys;
     bool first = true;
     for (Recordset& c = **columns; !c.Eof(); c.MoveNext()) {
       if (!first) sql += ", ";
       first = false;
-      std::string name = Lower(c.Value(c.FieldIndex("name")).ToText());
+      std::string name = ToLowerAscii(c.Value(c.FieldIndex("name")).ToText());
       sql += name + " " + PostgresType(c.Value(c.FieldIndex("type")).ToText());
       if (c.Value(c.FieldIndex("pk")).ToInt32() > 0) keys += (keys.empty() ? "" : ", ") + name;
     }
@@ -160,7 +154,7 @@ Status LoadFixtureIntoPostgres(Connection& server) {
     Recordset& r = **rows;
     size_t in_batch = 0;
     for (; !r.Eof(); r.MoveNext()) {
-      sql += in_batch == 0 ? "INSERT INTO " + Lower(table.name) + " VALUES (" : ",\n(";
+      sql += in_batch == 0 ? "INSERT INTO " + ToLowerAscii(table.name) + " VALUES (" : ",\n(";
       for (int f = 0; f < r.FieldCount(); ++f) {
         if (f > 0) sql += ", ";
         AppendLiteral(sql, r.Value(f));

@@ -1,6 +1,5 @@
 // Connection::Open picks the driver from the connection string; shared driver helpers.
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 
@@ -10,24 +9,6 @@ namespace quenmark {
 namespace db {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
 
 // Reads the digits of "(40)" or "(19,4)" after a type name; the first number is the size.
 int64_t DeclaredLength(std::string_view declared) {
@@ -117,20 +98,6 @@ std::string ConnectionStringParts::Get(std::initializer_list<std::string_view> k
     }
   }
   return {};
-}
-
-std::string ToUpperAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 int64_t FixedSizeOf(int type_code) {
@@ -256,34 +223,34 @@ bool ParseSqlNumber(std::string_view text, Variant& out) {
 
 Result<std::unique_ptr<Connection>> Connection::Open(std::string_view connection_string) {
   std::string original(connection_string);
-  std::string_view text = db::Trim(connection_string);
+  std::string_view text = Trim(connection_string);
   if (text.empty()) return Status::Failure("The connection string is empty.");
 
-  if (db::StartsWithIgnoreCase(text, "postgresql://") || db::StartsWithIgnoreCase(text, "postgres://")) {
+  if (StartsWithIgnoreCase(text, "postgresql://") || StartsWithIgnoreCase(text, "postgres://")) {
 #ifdef QUENMARK_WITH_POSTGRES
     return db::OpenPostgres(original, std::string(text));
 #else
     return Status::Failure("This build has no PostgreSQL driver.");
 #endif
   }
-  if (db::StartsWithIgnoreCase(text, "sqlite:")) {
+  if (StartsWithIgnoreCase(text, "sqlite:")) {
     std::string_view path = text.substr(7);
     bool read_write = false;
     // "sqlite:demo.db?mode=rw" opens for writing, like "Mode=ReadWrite" in the key form.
     if (size_t q = path.find('?'); q != std::string_view::npos) {
       std::string_view options = path.substr(q + 1);
-      read_write = db::ToUpperAscii(options).find("MODE=RW") != std::string::npos ||
-                   db::ToUpperAscii(options).find("MODE=READWRITE") != std::string::npos;
+      read_write = ToUpperAscii(options).find("MODE=RW") != std::string::npos ||
+                   ToUpperAscii(options).find("MODE=READWRITE") != std::string::npos;
       path = path.substr(0, q);
     }
     return db::OpenSqlite(original, std::string(path), read_write);
   }
 
   db::ConnectionStringParts parts(text);
-  std::string provider = db::ToUpperAscii(parts.Get({"Provider"}));
+  std::string provider = ToUpperAscii(parts.Get({"Provider"}));
   if (provider.rfind("SQLITE", 0) == 0) {
     std::string path = parts.Get({"Data Source", "DataSource", "Database", "Filename", "File"});
-    std::string mode = db::ToUpperAscii(parts.Get({"Mode"}));
+    std::string mode = ToUpperAscii(parts.Get({"Mode"}));
     bool read_write = mode == "READWRITE" || mode == "READ WRITE" || mode == "RW";
     return db::OpenSqlite(original, path, read_write);
   }
@@ -323,7 +290,7 @@ Result<std::unique_ptr<Connection>> Connection::Open(std::string_view connection
   }
   if (provider.empty() && parts.Has("Data Source")) {
     return db::OpenSqlite(original, parts.Get({"Data Source"}),
-                          db::ToUpperAscii(parts.Get({"Mode"})) == "READWRITE");
+                          ToUpperAscii(parts.Get({"Mode"})) == "READWRITE");
   }
   return Status::Failure("The connection string names no database driver this system knows: "
                          "use Provider=SQLite, Provider=PostgreSQL, a postgresql:// URL, or an "

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "frame/text_util.h"
 #include "quenmark/database.h"
 
 namespace quenmark::db {
@@ -50,7 +51,5 @@ bool ParseIsoDateTime(std::string_view text, DateTime& out);
 /// A number written in SQL text form ("12", "-3.5", "1e3") as an integer when it has no
 /// fraction or exponent and fits, else as a real. False if the text is not a number.
 bool ParseSqlNumber(std::string_view text, Variant& out);
-std::string ToUpperAscii(std::string_view text);
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 }  // namespace quenmark::db

@@ -252,27 +252,21 @@ class Parser {
     return static_cast<int>(nodes_.size() - 1);
   }
 
-  Status ParseOr(int& out) {
-    Status s = ParseAnd(out);
-    while (s.ok() && Keyword("OR")) {
-      int right = -1;
-      s = ParseAnd(right);
-      Node node;
-      node.kind = Node::Kind::kOr;
-      node.left = out;
-      node.right = right;
-      out = Add(std::move(node));
-    }
-    return s;
-  }
+  Status ParseOr(int& out) { return ParseChain(out, "OR", Node::Kind::kOr, &Parser::ParseAnd); }
 
   Status ParseAnd(int& out) {
-    Status s = ParseFactor(out);
-    while (s.ok() && Keyword("AND")) {
+    return ParseChain(out, "AND", Node::Kind::kAnd, &Parser::ParseFactor);
+  }
+
+  // operand (keyword operand)*, joined from the left into nodes of `kind`.
+  Status ParseChain(int& out, std::string_view keyword, Node::Kind kind,
+                    Status (Parser::*operand)(int&)) {
+    Status s = (this->*operand)(out);
+    while (s.ok() && Keyword(keyword)) {
       int right = -1;
-      s = ParseFactor(right);
+      s = (this->*operand)(right);
       Node node;
-      node.kind = Node::Kind::kAnd;
+      node.kind = kind;
       node.left = out;
       node.right = right;
       out = Add(std::move(node));
@@ -599,9 +593,7 @@ int CompareText(std::string_view a, std::string_view b) {
 void FoldCase(std::string_view text, std::string& out) {
   if (IsAscii(text) || !FoldUnicode(text, out)) {
     out.assign(text);
-    for (char& c : out) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : out) c = LowerAscii(c);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "frame/database/drivers.h"
+#include "frame/utf8.h"
 #include "quenmark/conversions.h"
 
 namespace quenmark::db {
@@ -64,21 +65,7 @@ std::string Narrow(const SQLWCHAR* text, size_t length) {
       code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
       ++i;
     }
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    utf8::Append(out, code);
   }
   return out;
 }
@@ -498,25 +485,16 @@ class OdbcConnection : public Connection {
   Result<std::vector<CatalogEntry>> Views() override { return TableList(u"VIEW"); }
 
   Result<std::vector<CatalogEntry>> Procedures() override {
-    auto statement = NewStatement();
-    if (!statement.ok()) return statement.status();
-    if (!SQL_SUCCEEDED(SQLProceduresW((*statement)->stmt, nullptr, 0, nullptr, 0, nullptr, 0))) {
-      return (*statement)->Failure();
-    }
-    auto rows = Wrap(std::move(*statement), 0);
-    if (!rows.ok()) return rows.status();
-    std::vector<CatalogEntry> entries;
-    Recordset& r = **rows;
-    for (; !r.Eof(); r.MoveNext()) {
-      if (IsSystemSchema(r.Value(1).ToText())) continue;
-      int kind = r.FieldCount() > 7 && !r.Value(7).IsMissing() ? r.Value(7).ToInt32() : 0;
-      entries.push_back({WithoutNumber(r.Value(2).ToText()), kind == SQL_PT_FUNCTION ? "FUNCTION" : "PROCEDURE"});
-    }
-    if (!r.status().ok()) return r.status();
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-    entries.erase(std::unique(entries.begin(), entries.end(),
-                              [](const auto& a, const auto& b) { return a.name == b.name; }),
-                  entries.end());
+    auto entries = CatalogRows(
+        [](SQLHSTMT stmt) { return SQLProceduresW(stmt, nullptr, 0, nullptr, 0, nullptr, 0); },
+        [](Recordset& r) -> CatalogEntry {
+          int kind = r.FieldCount() > 7 && !r.Value(7).IsMissing() ? r.Value(7).ToInt32() : 0;
+          return {WithoutNumber(r.Value(2).ToText()), kind == SQL_PT_FUNCTION ? "FUNCTION" : "PROCEDURE"};
+        });
+    if (!entries.ok()) return entries.status();
+    entries->erase(std::unique(entries->begin(), entries->end(),
+                               [](const auto& a, const auto& b) { return a.name == b.name; }),
+                   entries->end());
     return entries;
   }
 
@@ -549,20 +527,29 @@ class OdbcConnection : public Connection {
   }
 
   Result<std::vector<CatalogEntry>> TableList(std::u16string_view types) {
+    WideString type_list(types.begin(), types.end());
+    return CatalogRows(
+        [&](SQLHSTMT stmt) {
+          return SQLTablesW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, type_list.data(),
+                            static_cast<SQLSMALLINT>(type_list.size()));
+        },
+        [](Recordset& r) -> CatalogEntry { return {r.Value(2).ToText(), ToUpperAscii(r.Value(3).ToText())}; });
+  }
+
+  // Runs the catalog function `call` on a new statement and makes an entry of every row with
+  // `entry`, leaving out the rows of the system schemas (column 1); sorted by name.
+  template <class Call, class MakeEntry>
+  Result<std::vector<CatalogEntry>> CatalogRows(Call&& call, MakeEntry&& entry) {
     auto statement = NewStatement();
     if (!statement.ok()) return statement.status();
-    WideString type_list(types.begin(), types.end());
-    if (!SQL_SUCCEEDED(SQLTablesW((*statement)->stmt, nullptr, 0, nullptr, 0, nullptr, 0, type_list.data(),
-                                  static_cast<SQLSMALLINT>(type_list.size())))) {
-      return (*statement)->Failure();
-    }
+    if (!SQL_SUCCEEDED(call((*statement)->stmt))) return (*statement)->Failure();
     auto rows = Wrap(std::move(*statement), 0);
     if (!rows.ok()) return rows.status();
     std::vector<CatalogEntry> entries;
     Recordset& r = **rows;
     for (; !r.Eof(); r.MoveNext()) {
       if (IsSystemSchema(r.Value(1).ToText())) continue;
-      entries.push_back({r.Value(2).ToText(), ToUpperAscii(r.Value(3).ToText())});
+      entries.push_back(entry(r));
     }
     if (!r.status().ok()) return r.status();
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });

@@ -10,23 +10,12 @@
 
 #include "frame/database/drivers.h"
 #include "frame/database/filter_expression.h"
+#include "frame/utf8.h"
 #include "quenmark/database.h"
 
 namespace quenmark {
 
 namespace {
-
-size_t Utf8Length(std::string_view text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
-
-std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
-}
 
 struct SortKey {
   int field = 0;
@@ -157,7 +146,7 @@ const FieldInfo& Recordset::Field(int index) const {
 
 int Recordset::FieldIndex(std::string_view name) const {
   for (size_t i = 0; i < state_->fields.size(); ++i) {
-    if (db::EqualsIgnoreCase(state_->fields[i].name, name)) return static_cast<int>(i);
+    if (EqualsIgnoreCase(state_->fields[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -186,11 +175,11 @@ int64_t Recordset::ActualSize(int index) {
   switch (value.kind()) {
     case Variant::Kind::kEmpty:
     case Variant::Kind::kNull: return 0;
-    case Variant::Kind::kText: return static_cast<int64_t>(Utf8Length(value.AsText()));
+    case Variant::Kind::kText: return static_cast<int64_t>(utf8::Count(value.AsText()));
     case Variant::Kind::kBytes: return static_cast<int64_t>(value.AsBytes().data.size());
     default: {
       int64_t fixed = db::FixedSizeOf(state_->fields[static_cast<size_t>(index)].type);
-      return fixed > 0 ? fixed : static_cast<int64_t>(Utf8Length(value.ToText()));
+      return fixed > 0 ? fixed : static_cast<int64_t>(utf8::Count(value.ToText()));
     }
   }
 }
@@ -239,16 +228,16 @@ Status Recordset::Sort(std::string_view keys) {
   while (start <= keys.size()) {
     size_t comma = keys.find(',', start);
     if (comma == std::string_view::npos) comma = keys.size();
-    std::string_view item = TrimView(keys.substr(start, comma - start));
+    std::string_view item = Trim(keys.substr(start, comma - start));
     start = comma + 1;
     if (item.empty()) continue;
     SortKey key;
-    std::string upper = db::ToUpperAscii(item);
+    std::string upper = ToUpperAscii(item);
     auto strip_suffix = [&](std::string_view word) {
       if (upper.size() > word.size() + 1 &&
           upper.compare(upper.size() - word.size(), word.size(), word) == 0 &&
           std::isspace(static_cast<unsigned char>(upper[upper.size() - word.size() - 1]))) {
-        item = TrimView(item.substr(0, item.size() - word.size()));
+        item = Trim(item.substr(0, item.size() - word.size()));
         return true;
       }
       return false;
@@ -277,7 +266,7 @@ Status Recordset::Sort(std::string_view keys) {
 Status Recordset::Filter(std::string_view expression) {
   State& s = *state_;
   if (s.closed) return Status::Failure("The recordset is closed.");
-  if (TrimView(expression).empty()) {
+  if (Trim(expression).empty()) {
     s.filter.reset();
   } else {
     auto parsed = db::FilterExpression::Parse(expression, s.fields);

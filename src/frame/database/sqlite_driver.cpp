@@ -1,7 +1,6 @@
 // SQLite driver (libsqlite3): the embedded default.
 #include <sqlite3.h>
 
-#include <cctype>
 
 #include "frame/database/drivers.h"
 
@@ -24,12 +23,7 @@ struct StatementDeleter {
 };
 using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
-bool IsBlank(const char* text) {
-  for (; text && *text; ++text) {
-    if (!std::isspace(static_cast<unsigned char>(*text))) return false;
-  }
-  return true;
-}
+bool IsBlank(const char* text) { return text == nullptr || Trim(text).empty(); }
 
 // Days between the Julian day origin and 1899-12-30, the serial date origin.
 constexpr double kJulianDayOfSerialZero = 2415018.5;
