@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "frame/text_util.h"
 #include "quenmark/shared_procedures.h"
 
 namespace quenmark {
@@ -11,34 +12,16 @@ namespace {
 constexpr std::string_view kEntryEnd = "|||";
 constexpr std::string_view kKeyEnd = "|=|";
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0) {
   if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
   if (needle.size() > text.size()) return std::string_view::npos;
   for (size_t i = from; i + needle.size() <= text.size(); ++i) {
-    if (EqualsNoCase(text.substr(i, needle.size()), needle)) return i;
+    if (EqualsIgnoreCase(text.substr(i, needle.size()), needle)) return i;
   }
   return std::string_view::npos;
 }
 
-std::string Trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return std::string(text);
-}
+std::string Trimmed(std::string_view text) { return std::string(Trim(text)); }
 
 std::string WithoutChars(std::string_view text, std::string_view removed) {
   std::string out;
@@ -123,7 +106,7 @@ std::string FindListEntry(std::string_view list, std::string_view key, bool* fou
   std::string result;
   bool hit = false;
   ForEachEntry(list, [&](std::string_view entry_key, std::string_view value) {
-    if (!EqualsNoCase(entry_key, key)) return false;
+    if (!EqualsIgnoreCase(entry_key, key)) return false;
     result.assign(value);
     hit = true;
     return true;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "frame/text_util.h"
 #include "grid/column_descriptors.h"
 #include "grid/display_texts.h"
 #include "grid/grid_graph.h"
@@ -45,15 +46,6 @@ std::string Fragment(std::string_view attribute, std::string_view value) {
   return out;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 size_t FindNoCase(std::string_view text, std::string_view needle) {
   auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
@@ -232,7 +224,7 @@ void DataGrid::Impl::OpenSqlSource() {
   quenmark::Connection* active = ActiveConnection();
   if (active == nullptr) WriteFatal(kNoConnectionCommand);
   state.order_list = ComputeOrderList(state);
-  if (!TrimBlanks(state.order_list).empty()) {
+  if (!Trim(state.order_list).empty()) {
     command += " ORDER BY ";
     command += state.order_list;
   }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "frame/text_util.h"
 #include "grid/navigation_bar.h"
 #include "quenmark/conversions.h"
 #include "quenmark/error.h"
@@ -17,16 +18,6 @@ namespace quenmark {
 namespace {
 
 constexpr std::string_view kDesc = " desc";
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 // Conversions of posted values: a value that does not convert yields nothing, so the field keeps
 // whatever it held before the request was read.
@@ -137,12 +128,6 @@ std::string CanonicalOrderList(std::string_view list) {
   return JoinItems(items);
 }
 
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 const std::string_view kPostbackScript =
@@ -204,7 +189,7 @@ void ApplyPostbackArgument(std::string_view encoded_argument, GridState& state) 
       ApplyArgumentStart(GetArgument(args, "start"), state.start_rec);
       break;
     case '4':
-      state.export_format = AsciiLower(GetArgument(args, "fmt"));
+      state.export_format = ToLowerAscii(GetArgument(args, "fmt"));
       state.export_headers = GetArgument(args, "hdr");
       state.export_requested = true;
       state.posted_title = GetArgument(args, "ttl");
