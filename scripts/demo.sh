@@ -2,5 +2,5 @@
 # Sets everything up, then serves the demo site (examples/site) on the embedded SQLite database.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh quenmark_cli
 exec build/quenmark demo "$@"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every system package the project needs (idempotent: quick when all are present),
-# then configures and builds the project into ./build.
+# then configures and builds the project into ./build: the given targets, or everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,4 +30,8 @@ command -v npm >/dev/null || {
 
 build_dir="${QUENMARK_BUILD_DIR:-build}"
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build_dir"
+if [ $# -gt 0 ]; then
+  cmake --build "$build_dir" --target "$@"
+else
+  cmake --build "$build_dir"
+fi
