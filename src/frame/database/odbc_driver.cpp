@@ -382,6 +382,14 @@ std::string WithoutNumber(std::string name) {
   return name;
 }
 
+// Tells the driver the most rows that will be fetched, so that drivers which read a result ahead
+// (or whole) stop there; a driver that ignores it still gets only that many fetches. Procedure
+// calls are left alone: some servers apply the limit to the rows a procedure changes, too.
+void LimitRows(SQLHSTMT stmt, int64_t max_records) {
+  if (max_records <= 0) return;
+  SQLSetStmtAttr(stmt, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(max_records)), 0);
+}
+
 class OdbcConnection : public Connection {
  public:
   OdbcConnection(std::string connection_string, std::shared_ptr<OdbcHandle> handle)
@@ -392,6 +400,7 @@ class OdbcConnection : public Connection {
   Result<std::unique_ptr<Recordset>> Execute(std::string_view sql, int64_t max_records) override {
     auto statement = NewStatement();
     if (!statement.ok()) return statement.status();
+    LimitRows((*statement)->stmt, max_records);
     WideString text = Widen(sql);
     SQLRETURN rc = SQLExecDirectW((*statement)->stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) return (*statement)->Failure();

@@ -1,5 +1,13 @@
-// PostgreSQL driver (libpq). Results are read whole (PQexec) and walked by a cursor, so that
-// the connection stays free for catalogue queries while a recordset is open.
+// PostgreSQL driver (libpq).
+//
+// A single statement streams: it is prepared and described first, so that column types and base
+// tables are known before any row arrives (also for empty results), then it runs in single-row
+// mode and its rows are read as the recordset walks them. Once a row limit is reached the rest of
+// the query is cancelled, so a limited look at a huge table reads only what it shows. Text with
+// several statements cannot be prepared; it runs whole and its last result is returned.
+//
+// The wire carries one query at a time. When a command needs it while a result is still
+// streaming, that result first reads the rows it may still hand out into memory.
 #ifdef QUENMARK_WITH_POSTGRES
 
 #include <libpq-fe.h>
@@ -7,6 +15,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <optional>
 
 #include "frame/database/drivers.h"
 
@@ -14,12 +23,19 @@ namespace quenmark::db {
 
 namespace {
 
-struct PgHandle {
+class StreamCursor;
+
+// The connection handle, shared by the connection and its open cursors so that a recordset that
+// outlives Close still reads from a valid handle.
+struct PgSession {
   PGconn* conn = nullptr;
-  explicit PgHandle(PGconn* c) : conn(c) {}
-  ~PgHandle() { PQfinish(conn); }
-  PgHandle(const PgHandle&) = delete;
-  PgHandle& operator=(const PgHandle&) = delete;
+  StreamCursor* streaming = nullptr;  // the cursor whose query still occupies the wire
+  explicit PgSession(PGconn* c) : conn(c) {}
+  ~PgSession() { PQfinish(conn); }
+  PgSession(const PgSession&) = delete;
+  PgSession& operator=(const PgSession&) = delete;
+  // Lets the streaming cursor, if any, take the rest of its rows off the wire.
+  void FreeWire();
 };
 
 struct ResultDeleter {
@@ -114,9 +130,57 @@ Variant ParseValue(const char* data, int length, unsigned oid) {
   }
 }
 
-class PgCursor : public Cursor {
+bool IsFailure(ExecStatusType status) {
+  return status != PGRES_TUPLES_OK && status != PGRES_SINGLE_TUPLE && status != PGRES_COMMAND_OK &&
+         status != PGRES_EMPTY_QUERY;
+}
+
+std::string_view SqlState(const PGresult* result) {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  return state ? state : "";
+}
+
+// Takes one result of a query off the wire: a COPY is ended (this connection has no data to
+// exchange with it, and an open COPY would block every later command) and the first failure is
+// kept in `error`.
+void Absorb(PGconn* conn, const PGresult* result, Status& error) {
+  ExecStatusType status = PQresultStatus(result);
+  if (status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH) {
+    char* buffer = nullptr;
+    while (PQgetCopyData(conn, &buffer, 0) > 0) PQfreemem(buffer);
+  } else if (status == PGRES_COPY_IN) {
+    PQputCopyEnd(conn, "COPY is not supported on this connection.");
+  }
+  if (!error.ok()) return;
+  if (status == PGRES_COPY_OUT || status == PGRES_COPY_IN || status == PGRES_COPY_BOTH) {
+    error = Status::Failure("COPY is not supported on this connection.");
+  } else if (IsFailure(status)) {
+    error = Status::Failure(TrimMessage(PQresultErrorMessage(result)));
+  }
+}
+
+// Reads the remaining results of the current query until the connection is idle again.
+void DrainResults(PGconn* conn, Status& error) {
+  while (ResultPtr result{PQgetResult(conn)}) Absorb(conn, result.get(), error);
+}
+
+void ParseRow(const PGresult* result, int tuple, const std::vector<unsigned>& oids,
+              std::vector<Variant>& row) {
+  row.resize(oids.size());
+  for (size_t f = 0; f < oids.size(); ++f) {
+    int column = static_cast<int>(f);
+    if (PQgetisnull(result, tuple, column)) {
+      row[f] = Variant::Null();
+    } else {
+      row[f] = ParseValue(PQgetvalue(result, tuple, column), PQgetlength(result, tuple, column), oids[f]);
+    }
+  }
+}
+
+// Rows of a result that arrived whole.
+class WholeCursor : public Cursor {
  public:
-  PgCursor(ResultPtr result, std::vector<FieldInfo> fields, std::vector<unsigned> oids)
+  WholeCursor(ResultPtr result, std::vector<FieldInfo> fields, std::vector<unsigned> oids)
       : result_(std::move(result)), fields_(std::move(fields)), oids_(std::move(oids)) {
     rows_ = result_ ? PQntuples(result_.get()) : 0;
   }
@@ -126,17 +190,7 @@ class PgCursor : public Cursor {
       result_.reset();
       return false;
     }
-    row.resize(fields_.size());
-    PGresult* r = result_.get();
-    for (int f = 0; f < static_cast<int>(fields_.size()); ++f) {
-      if (PQgetisnull(r, next_, f)) {
-        row[static_cast<size_t>(f)] = Variant::Null();
-      } else {
-        row[static_cast<size_t>(f)] = ParseValue(PQgetvalue(r, next_, f), PQgetlength(r, next_, f),
-                                                 oids_[static_cast<size_t>(f)]);
-      }
-    }
-    ++next_;
+    ParseRow(result_.get(), next_++, oids_, row);
     return true;
   }
 
@@ -148,6 +202,131 @@ class PgCursor : public Cursor {
   int next_ = 0;
 };
 
+// Rows of a query running in single-row mode, read as they are asked for.
+class StreamCursor : public Cursor {
+ public:
+  // `first` is the query's first row, already read so that errors before any row are reported
+  // by Execute. `limit` > 0 is the most rows the recordset will take.
+  StreamCursor(std::shared_ptr<PgSession> session, ResultPtr first, std::vector<FieldInfo> fields,
+               std::vector<unsigned> oids, int64_t limit)
+      : session_(std::move(session)),
+        first_(std::move(first)),
+        fields_(std::move(fields)),
+        oids_(std::move(oids)),
+        limit_(limit) {
+    session_->streaming = this;
+  }
+  ~StreamCursor() override { Stop(); }
+  StreamCursor(const StreamCursor&) = delete;
+  StreamCursor& operator=(const StreamCursor&) = delete;
+
+  const std::vector<FieldInfo>& Fields() const override { return fields_; }
+
+  bool Next(std::vector<Variant>& row) override {
+    if (buffered_next_ < buffered_rows_) {
+      size_t width = fields_.size();
+      auto from = buffer_.begin() + static_cast<std::ptrdiff_t>(buffered_next_ * width);
+      row.assign(std::make_move_iterator(from), std::make_move_iterator(from + static_cast<std::ptrdiff_t>(width)));
+      if (++buffered_next_ == buffered_rows_) {
+        buffer_ = {};
+        buffered_rows_ = buffered_next_ = 0;
+      }
+      return true;
+    }
+    ResultPtr result;
+    if (!Take(result)) return false;
+    ParseRow(result.get(), 0, oids_, row);
+    return true;
+  }
+
+  Status status() const override { return status_; }
+
+  // Reads every row the recordset may still take into memory, so that the connection can run
+  // another command while this result stays readable.
+  void Detach() {
+    ResultPtr result;
+    std::vector<Variant> row;
+    while (Take(result)) {
+      ParseRow(result.get(), 0, oids_, row);
+      for (Variant& value : row) buffer_.push_back(std::move(value));
+      ++buffered_rows_;
+    }
+  }
+
+ private:
+  // Results read without waiting before a stopped query is cancelled instead: a small rest is
+  // cheaper to read than a cancel request, which needs a server process of its own.
+  static constexpr int kReadBeforeCancel = 10000;
+
+  // The next row off the wire, or false at the end of the query (a failure is kept).
+  bool Take(ResultPtr& out) {
+    if (!streaming_) return false;
+    ResultPtr result = first_ ? std::move(first_) : ResultPtr(PQgetResult(session_->conn));
+    if (result && PQresultStatus(result.get()) == PGRES_SINGLE_TUPLE) {
+      out = std::move(result);
+      if (limit_ > 0 && ++taken_ >= limit_) Stop();
+      return true;
+    }
+    if (result) {
+      Absorb(session_->conn, result.get(), status_);
+      DrainResults(session_->conn, status_);
+    }
+    EndStream();
+    return false;
+  }
+
+  // Ends the query before its last row: what has already arrived is dropped, and a query that is
+  // still sending is cancelled. Its outcome no longer matters: the caller has all it wanted.
+  void Stop() {
+    if (!streaming_) return;
+    first_.reset();
+    PGconn* conn = session_->conn;
+    Status ignored = Status::Ok();
+    // New input is taken in only once the buffered results are read: taking input in shifts
+    // what is still buffered, which would make reading a large buffered rest quadratic.
+    int dropped = 0;
+    while (dropped < kReadBeforeCancel && PQconsumeInput(conn) && !PQisBusy(conn)) {
+      do {
+        ResultPtr result(PQgetResult(conn));
+        if (!result) {
+          EndStream();
+          return;
+        }
+        Absorb(conn, result.get(), ignored);
+      } while (++dropped < kReadBeforeCancel && !PQisBusy(conn));
+    }
+    if (PGcancel* cancel = PQgetCancel(conn)) {
+      // PQcancel returns once the server has taken the request, so it cannot hit a later query.
+      char message[256];
+      PQcancel(cancel, message, sizeof message);
+      PQfreeCancel(cancel);
+    }
+    DrainResults(conn, ignored);
+    EndStream();
+  }
+
+  void EndStream() {
+    streaming_ = false;
+    if (session_->streaming == this) session_->streaming = nullptr;
+  }
+
+  std::shared_ptr<PgSession> session_;
+  ResultPtr first_;
+  std::vector<FieldInfo> fields_;
+  std::vector<unsigned> oids_;
+  int64_t limit_;
+  int64_t taken_ = 0;
+  bool streaming_ = true;
+  Status status_ = Status::Ok();
+  std::vector<Variant> buffer_;  // detached rows, row-major
+  size_t buffered_rows_ = 0;
+  size_t buffered_next_ = 0;
+};
+
+void PgSession::FreeWire() {
+  if (streaming) streaming->Detach();
+}
+
 std::string QuoteIdentifier(std::string_view name) {
   std::string out = "\"";
   for (char c : name) {
@@ -157,17 +336,24 @@ std::string QuoteIdentifier(std::string_view name) {
   return out + "\"";
 }
 
+using Values = std::vector<std::optional<std::string>>;
+
+std::vector<const char*> Pointers(const Values& values) {
+  std::vector<const char*> pointers;
+  pointers.reserve(values.size());
+  for (const auto& v : values) pointers.push_back(v ? v->c_str() : nullptr);
+  return pointers;
+}
+
 class PgConnection : public Connection {
  public:
-  PgConnection(std::string connection_string, std::shared_ptr<PgHandle> handle)
-      : connection_string_(std::move(connection_string)), handle_(std::move(handle)) {}
+  PgConnection(std::string connection_string, std::shared_ptr<PgSession> session)
+      : connection_string_(std::move(connection_string)), session_(std::move(session)) {}
 
   const std::string& ConnectionString() const override { return connection_string_; }
 
   Result<std::unique_ptr<Recordset>> Execute(std::string_view sql, int64_t max_records) override {
-    auto result = Run(sql, {});
-    if (!result.ok()) return result.status();
-    return MakeRecordset(std::move(*result), max_records);
+    return Query(sql, {}, max_records);
   }
 
   Result<std::unique_ptr<Recordset>> Call(const Command& command, int64_t max_records) override {
@@ -207,7 +393,7 @@ class PgConnection : public Connection {
       return !p.name.empty() && p.name != "@";
     });
     std::string sql = (kind == 'p' ? "CALL " : "SELECT * FROM ") + target + "(";
-    std::vector<std::optional<std::string>> values;
+    Values values;
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (i > 0) sql += ", ";
       if (named) {
@@ -224,11 +410,8 @@ class PgConnection : public Connection {
       }
     }
     sql += ")";
-    auto result = Run(sql, values);
-    if (!result.ok()) return result.status();
-    return MakeRecordset(std::move(*result), max_records);
+    return Query(sql, values, max_records);
   }
-
   Result<std::vector<CatalogEntry>> Tables() override {
     return List(
         "SELECT table_name, CASE table_type WHEN 'BASE TABLE' THEN 'TABLE' ELSE table_type END "
@@ -274,40 +457,95 @@ class PgConnection : public Connection {
   }
 
   void Close() override {
-    handle_.reset();
+    session_.reset();
     table_names_.clear();
   }
-  bool IsOpen() const override { return handle_ != nullptr; }
+  bool IsOpen() const override { return session_ != nullptr; }
 
  private:
-  Result<ResultPtr> Run(std::string_view sql, const std::vector<std::optional<std::string>>& values) {
-    if (!handle_) return Status::Failure("The connection is closed.");
+  // Runs a query and returns its rows as a recordset, streaming them when the query is one
+  // statement.
+  Result<std::unique_ptr<Recordset>> Query(std::string_view sql, const Values& values, int64_t max_records) {
+    if (!session_) return Status::Failure("The connection is closed.");
+    session_->FreeWire();
+    PGconn* conn = session_->conn;
+    std::string text(sql);
+    std::vector<const char*> pointers = Pointers(values);
+    int count = static_cast<int>(values.size());
+
+    ResultPtr prepared(PQprepare(conn, "", text.c_str(), count, nullptr));
+    if (!prepared) return Status::Failure(TrimMessage(PQerrorMessage(conn)));
+    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+      // Several statements cannot be prepared as one (a syntax error); nothing has run yet, so
+      // the text runs whole, which also reports any real syntax error in it.
+      if (values.empty() && SqlState(prepared.get()) == "42601") {
+        auto whole = Run(sql, {});
+        if (!whole.ok()) return whole.status();
+        return WholeRecordset(std::move(*whole), max_records);
+      }
+      return Status::Failure(TrimMessage(PQresultErrorMessage(prepared.get())));
+    }
+    ResultPtr described(PQdescribePrepared(conn, ""));
+    if (!described) return Status::Failure(TrimMessage(PQerrorMessage(conn)));
+    if (PQresultStatus(described.get()) != PGRES_COMMAND_OK) {
+      return Status::Failure(TrimMessage(PQresultErrorMessage(described.get())));
+    }
+    // Looking table names up replaces the unnamed statement: then the text is sent again.
+    bool looked_up = ResolveTables(described.get());
+    int sent = looked_up ? PQsendQueryParams(conn, text.c_str(), count, nullptr, pointers.data(),
+                                             nullptr, nullptr, 0)
+                         : PQsendQueryPrepared(conn, "", count, pointers.data(), nullptr, nullptr, 0);
+    if (!sent) return Status::Failure(TrimMessage(PQerrorMessage(conn)));
+    PQsetSingleRowMode(conn);
+
+    ResultPtr first(PQgetResult(conn));
+    if (first && PQresultStatus(first.get()) == PGRES_SINGLE_TUPLE) {
+      std::vector<unsigned> oids;
+      std::vector<FieldInfo> fields = FieldsOf(first.get(), oids);
+      auto cursor = std::make_unique<StreamCursor>(session_, std::move(first), std::move(fields),
+                                                   std::move(oids), max_records);
+      return std::make_unique<Recordset>(std::move(cursor), max_records);
+    }
+    Status error = first ? Status::Ok() : Status::Failure(TrimMessage(PQerrorMessage(conn)));
+    if (first) Absorb(conn, first.get(), error);
+    DrainResults(conn, error);
+    if (!error.ok()) return error;
+    // No rows: the result still describes the columns.
+    return WholeRecordset(std::move(first), max_records);
+  }
+
+  // Runs a query and returns its whole (last) result; for the driver's own small lookups.
+  Result<ResultPtr> Run(std::string_view sql, const Values& values) {
+    if (!session_) return Status::Failure("The connection is closed.");
+    session_->FreeWire();
+    PGconn* conn = session_->conn;
     std::string text(sql);
     ResultPtr result;
     if (values.empty()) {
-      result.reset(PQexec(handle_->conn, text.c_str()));
+      result.reset(PQexec(conn, text.c_str()));
     } else {
-      std::vector<const char*> pointers;
-      pointers.reserve(values.size());
-      for (const auto& v : values) pointers.push_back(v ? v->c_str() : nullptr);
-      result.reset(PQexecParams(handle_->conn, text.c_str(), static_cast<int>(values.size()),
-                                nullptr, pointers.data(), nullptr, nullptr, 0));
+      std::vector<const char*> pointers = Pointers(values);
+      result.reset(PQexecParams(conn, text.c_str(), static_cast<int>(values.size()), nullptr,
+                                pointers.data(), nullptr, nullptr, 0));
     }
-    if (!result) return Status::Failure(TrimMessage(PQerrorMessage(handle_->conn)));
-    ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
-      return Status::Failure(TrimMessage(PQresultErrorMessage(result.get())));
+    if (!result) return Status::Failure(TrimMessage(PQerrorMessage(conn)));
+    Status error = Status::Ok();
+    Absorb(conn, result.get(), error);
+    if (!error.ok()) {
+      DrainResults(conn, error);
+      return error;
     }
     return result;
   }
 
   Result<ResultPtr> Run(std::string_view sql, std::initializer_list<std::string> values) {
-    std::vector<std::optional<std::string>> list(values.begin(), values.end());
+    Values list(values.begin(), values.end());
     return Run(sql, list);
   }
 
-  // Names of the tables that result columns come from, looked up once per table OID.
-  void ResolveTables(PGresult* result) {
+  // Names of the tables that result columns come from, looked up once per table OID. True when
+  // a lookup query ran.
+  bool ResolveTables(const PGresult* result) {
     std::string missing;
     for (int f = 0; f < PQnfields(result); ++f) {
       unsigned oid = PQftable(result, f);
@@ -316,35 +554,44 @@ class PgConnection : public Connection {
         missing += (missing.empty() ? "" : ",") + std::to_string(oid);
       }
     }
-    if (missing.empty()) return;
+    if (missing.empty()) return false;
     auto names = Run("SELECT oid, relname FROM pg_class WHERE oid IN (" + missing + ")", {});
-    if (!names.ok()) return;
+    if (!names.ok()) return true;
     for (int i = 0; i < PQntuples(names->get()); ++i) {
       table_names_[static_cast<unsigned>(std::stoul(PQgetvalue(names->get(), i, 0)))] =
           PQgetvalue(names->get(), i, 1);
     }
+    return true;
   }
 
-  Result<std::unique_ptr<Recordset>> MakeRecordset(ResultPtr result, int64_t max_records) {
-    PGresult* r = result.get();
-    ResolveTables(r);
+  std::vector<FieldInfo> FieldsOf(const PGresult* result, std::vector<unsigned>& oids) {
     std::vector<FieldInfo> fields;
-    std::vector<unsigned> oids;
-    for (int f = 0; f < PQnfields(r); ++f) {
+    oids.clear();
+    for (int f = 0; f < PQnfields(result); ++f) {
       FieldInfo field;
-      field.name = PQfname(r, f);
-      unsigned oid = PQftype(r, f);
+      field.name = PQfname(result, f);
+      unsigned oid = PQftype(result, f);
       field.type = TypeCodeOfOid(oid);
-      int modifier = PQfmod(r, f);
+      int modifier = PQfmod(result, f);
       field.defined_size = FixedSizeOf(field.type);
       if (field.type == adtype::kVarWChar || field.type == adtype::kLongVarBinary) {
         field.defined_size = (oid == kBpchar || oid == kVarchar) && modifier >= 4 ? modifier - 4 : kUnboundedSize;
       }
-      if (unsigned table = PQftable(r, f); table != 0) field.base_table = table_names_[table];
+      if (unsigned table = PQftable(result, f); table != 0) {
+        auto known = table_names_.find(table);
+        if (known != table_names_.end()) field.base_table = known->second;
+      }
       fields.push_back(std::move(field));
       oids.push_back(oid);
     }
-    auto cursor = std::make_unique<PgCursor>(std::move(result), std::move(fields), std::move(oids));
+    return fields;
+  }
+
+  Result<std::unique_ptr<Recordset>> WholeRecordset(ResultPtr result, int64_t max_records) {
+    ResolveTables(result.get());
+    std::vector<unsigned> oids;
+    std::vector<FieldInfo> fields = FieldsOf(result.get(), oids);
+    auto cursor = std::make_unique<WholeCursor>(std::move(result), std::move(fields), std::move(oids));
     return std::make_unique<Recordset>(std::move(cursor), max_records);
   }
 
@@ -359,7 +606,7 @@ class PgConnection : public Connection {
   }
 
   std::string connection_string_;
-  std::shared_ptr<PgHandle> handle_;
+  std::shared_ptr<PgSession> session_;
   std::map<unsigned, std::string> table_names_;
 };
 
@@ -367,15 +614,15 @@ class PgConnection : public Connection {
 
 Result<std::unique_ptr<Connection>> OpenPostgres(const std::string& connection_string,
                                                  const std::string& conninfo) {
-  auto handle = std::make_shared<PgHandle>(PQconnectdb(conninfo.c_str()));
-  if (!handle->conn) return Status::Failure("Cannot connect to PostgreSQL: out of memory.");
-  if (PQstatus(handle->conn) != CONNECTION_OK) {
-    return Status::Failure("Cannot connect to PostgreSQL: " + TrimMessage(PQerrorMessage(handle->conn)));
+  auto session = std::make_shared<PgSession>(PQconnectdb(conninfo.c_str()));
+  if (!session->conn) return Status::Failure("Cannot connect to PostgreSQL: out of memory.");
+  if (PQstatus(session->conn) != CONNECTION_OK) {
+    return Status::Failure("Cannot connect to PostgreSQL: " + TrimMessage(PQerrorMessage(session->conn)));
   }
-  PQsetClientEncoding(handle->conn, "UTF8");
+  PQsetClientEncoding(session->conn, "UTF8");
   // Dates and money in forms the value readers understand, whatever the server's defaults.
-  ResultPtr setup(PQexec(handle->conn, "SET DateStyle = ISO, MDY; SET lc_monetary = 'C'"));
-  return std::unique_ptr<Connection>(std::make_unique<PgConnection>(connection_string, std::move(handle)));
+  ResultPtr setup(PQexec(session->conn, "SET DateStyle = ISO, MDY; SET lc_monetary = 'C'"));
+  return std::unique_ptr<Connection>(std::make_unique<PgConnection>(connection_string, std::move(session)));
 }
 
 }  // namespace quenmark::db
