@@ -47,7 +47,8 @@ class SimpleGraph : public Dispatchable {
   void BarWidth(int32_t value);
   /// Pixel height of the plot above the zero line (default 200); negative values give 200.
   void MaxBarHeight(int32_t value);
-  /// Column labels: a list is taken item by item; any other value as text split at ",".
+  /// Column labels: a list is taken item by item; any other value as text split at "," (an
+  /// empty text is an empty list).
   void XScaleValues(const Variant& values);
   /// Value of the align attribute of the column labels.
   void xALign(std::string_view value);
@@ -77,13 +78,15 @@ class SimpleGraph : public Dispatchable {
   /// Draw the axes, scale labels, tick marks and x labels (default true).
   void AddScale(bool value);
   void Stacked(bool value);
-  /// Each column as percentages of its total (implies stacked).
+  /// Each column as integer percentages of its total (implies stacked); the last row takes up
+  /// the rounding so every column shows exactly 100.
   void Relative(bool value);
 
   /// Appends one row: a list of values, or a text of values joined by ",". Values must contain
   /// neither "," nor "|||"; values that are not numbers are drawn as 0.
   void AddRow(const Variant& values);
-  /// Appends one row and its name; the names become the legend when no legend is set.
+  /// Appends one row and its name; the names become the legend when no legend is set. Rows
+  /// added earlier without a name get empty legend entries, so each name stays with its row.
   void AddRowData(std::string_view name, const Variant& values);
   /// Renders the graph into the output buffer and returns the whole buffer.
   std::string GetGraph();

@@ -185,10 +185,11 @@ class DocumentWriter {
 
   // Tooltip of one bar: "legend: value, x label", tags of the x label removed. Double quotes
   // become &quot; because the text sits in a title="..." attribute and legend entries may come
-  // from database values. Built in a reused buffer, so bars cost no allocation.
+  // from database values. An empty legend entry (a row without a name) adds no ": " prefix.
+  // Built in a reused buffer, so bars cost no allocation.
   const std::string& Tooltip(size_t row, size_t column) {
     tooltip_.clear();
-    if (s_.legend && row < s_.legend->size()) {
+    if (s_.legend && row < s_.legend->size() && !(*s_.legend)[row].empty()) {
       AppendText(tooltip_, (*s_.legend)[row], false, true);
       tooltip_ += ": ";
     }
@@ -470,15 +471,27 @@ void ApplyRelative(Matrix& matrix) {
     for (size_t i = 0; i < matrix.rows; ++i) {
       if (matrix.Value(i, j) >= 0) total += matrix.Value(i, j);
     }
-    if (total < 1) total = 1;
+    // Only a column with nothing to share needs a stand-in total; a total between 0 and 1
+    // (fractions such as 0.2 and 0.3) still divides into true shares.
+    if (total <= 0) total = 1;
     int64_t sum = 0;
     for (size_t i = 0; i < matrix.rows; ++i) {
       double& value = matrix.Value(i, j);
       value = value < 0 ? 0.0 : static_cast<double>(Nearest(value / total * 100.0));
       sum += static_cast<int64_t>(value);
     }
-    // The last row absorbs the rounding so that every column adds up to exactly 100.
-    matrix.Value(matrix.rows - 1, j) += static_cast<double>(100 - sum);
+    // The last row absorbs the rounding so that every column adds up to exactly 100. When the
+    // shares were rounded up by more than the last row holds, the rest comes off the rows above
+    // it, last first, so that no share drops below 0.
+    int64_t excess = sum - 100;
+    double& last = matrix.Value(matrix.rows - 1, j);
+    if (excess < 0) last -= static_cast<double>(excess);
+    for (size_t i = matrix.rows; excess > 0 && i > 0; --i) {
+      double& value = matrix.Value(i - 1, j);
+      const int64_t taken = std::min(excess, static_cast<int64_t>(value));
+      value -= static_cast<double>(taken);
+      excess -= taken;
+    }
   }
 }
 

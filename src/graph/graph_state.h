@@ -1,6 +1,7 @@
 #pragma once
 // The fields of a SimpleGraph: what the setters store and what a rendering reads and writes back.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,10 @@ struct GraphState {
   std::string row_data;
   /// Names given to AddRowData, joined by "|||" (no trailing separator).
   std::string row_names;
+  /// Rows added so far, and how many entries `row_names` joins (empty names before the first
+  /// named row are only counted once a later name needs them).
+  size_t row_count = 0;
+  size_t row_name_count = 0;
 
   int32_t scale_size = 0;
   bool scale_size_given = false;

@@ -33,6 +33,8 @@ std::vector<std::string> TextList(const Variant& values) {
     return items;
   }
   const std::string text = values.ToText();
+  // An empty text holds no items: it is a list of none, not a list of one empty item.
+  if (text.empty()) return items;
   size_t start = 0;
   while (true) {
     size_t comma = text.find(',', start);
@@ -51,7 +53,8 @@ std::string Attribute(std::string_view prefix, std::string_view value) {
 
 // Appends the values of one row, joined by ",", to the row data. A value that cannot be read
 // as text leaves the row data as it was.
-void AppendRowValues(std::string& row_data, const Variant& values) {
+void AppendRowValues(graph::GraphState& state, const Variant& values) {
+  std::string& row_data = state.row_data;
   const size_t old_size = row_data.size();
   try {
     if (values.kind() == Variant::Kind::kList) {
@@ -69,6 +72,13 @@ void AppendRowValues(std::string& row_data, const Variant& values) {
     throw;
   }
   row_data += "|||";
+  ++state.row_count;
+}
+
+void AppendRowName(graph::GraphState& state, std::string_view name) {
+  if (state.row_name_count > 0) state.row_names += "|||";
+  state.row_names += name;
+  ++state.row_name_count;
 }
 
 DispatchTable BuildMembers() {
@@ -182,12 +192,20 @@ void SimpleGraph::AddScale(bool value) { state_->add_scale = value; }
 void SimpleGraph::Stacked(bool value) { state_->stacked = value; }
 void SimpleGraph::Relative(bool value) { state_->relative = value; }
 
-void SimpleGraph::AddRow(const Variant& values) { AppendRowValues(state_->row_data, values); }
+void SimpleGraph::AddRow(const Variant& values) { AppendRowValues(*state_, values); }
 
 void SimpleGraph::AddRowData(std::string_view name, const Variant& values) {
-  AppendRowValues(state_->row_data, values);
-  if (!state_->row_names.empty()) state_->row_names += "|||";
-  state_->row_names += name;
+  AppendRowValues(*state_, values);
+  graph::GraphState& s = *state_;
+  if (name.empty()) {
+    // An empty name before any other adds nothing, so a graph of unnamed rows gets no legend.
+    if (s.row_name_count > 0) AppendRowName(s, name);
+    return;
+  }
+  // The legend pairs names with rows by position: rows added before without a name (by AddRow
+  // or with an empty name) get empty entries, so this name stays with its own row.
+  while (s.row_name_count + 1 < s.row_count) AppendRowName(s, "");
+  AppendRowName(s, name);
 }
 
 std::string SimpleGraph::GetGraph() {

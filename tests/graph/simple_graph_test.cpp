@@ -162,6 +162,57 @@ TEST(SimpleGraphTest, RenderingFollowsTheSizingRules) {
          g.Legend("P,Q");
        },
        {">Q <i>(75%)</i></font>"}},
+      {"relative shares of fractions are true shares",
+       {"0.2", "0.3"},
+       [](SimpleGraph& g) {
+         g.Relative(true);
+         g.Legend("P,Q");
+       },
+       {">P <i>(40%)</i></font>", ">Q <i>(60%)</i></font>"}},
+      {"rounding excess beyond the last row comes off the rows above, never below 0",
+       {"1", "1", "1", "1", "1", "1", "0"},
+       [](SimpleGraph& g) {
+         g.Relative(true);
+         g.Legend("a,b,c,d,e,f,g");
+       },
+       {">e <i>(17%)</i></font>", ">f <i>(15%)</i></font>", ">g <i>(0%)</i></font>"},
+       {"<i>(-"}},
+      {"a name after an unnamed row stays with its own row",
+       {"1", "South:2"},
+       nullptr,
+       {"title=\"1\"", "title=\"South: 2\"", "color='black'> <i>(1 - 33.33%)</i></font>",
+        "color='black'>South <i>(2 - 66.67%)</i></font>"},
+       {"title=\"South: 1\"", "title=\": "}},
+      {"an empty first name does not shift the next one",
+       {":1", "South:2", "East:3"},
+       nullptr,
+       {"title=\"1\"", "title=\"South: 2\"", "title=\"East: 3\""}},
+      {"unnamed rows give no legend", {":1", ":2", ":3", ":4"}, nullptr, {}, {"rowspan=3"}},
+      {"empty texts are empty lists",
+       {"1,2"},
+       [](SimpleGraph& g) {
+         g.Colors("");
+         g.Legend("");
+         g.XScaleValues("");
+       },
+       {"bgcolor='red'",
+        "<td rowspan=3 valign=top>&nbsp;<table cellpadding=1 border=0  style='border: 1px "
+        "solid gray' ></table></td>",
+        "<td style='font-size:1px;'>&nbsp;</td></tr></table></td>"},
+       {"align=''"}},
+      {"stacked: grid above each bar up to the next scale line, first row on top",
+       {"10,25", "15,5"},
+       [](SimpleGraph& g) { g.Stacked(true); },
+       {"<table border=0 cellSpacing=0 cellPadding=0 width='150'><tr><td height='50' "
+        "width='150' nowrap>",
+        "</table></td></tr><tr><td title='25' height='25' width='150' nowrap>",
+        "<table border=0 cellSpacing=0 cellPadding=0 width='150'><tr><td title='50' height='50' "
+        "width='150' nowrap>",
+        Bar(50, "red", "10") +
+            "<font style='font-size:1px;'>&nbsp;</font></td></tr></table>"
+            "</td></tr><tr><td nowrap width='150' valign=bottom>" +
+            Bar(75, "blue", "15"),
+        Bar(125, "red", "25"), Bar(25, "blue", "5"), TopLabel("40")}},
       {"many bars get the minimum width and no horizontal grid",
        std::vector<std::string>(21, "1,2,3"),
        nullptr,
