@@ -88,6 +88,9 @@ class Recordset {
 
   /// Every remaining row (after Filter and Sort), as columns[field][row]. Moves to Eof.
   std::vector<std::vector<Variant>> GetRows();
+  /// As GetRows, but moves the values out instead of copying them, then closes the recordset
+  /// (status() still reports a fetch error). For callers that read a result once.
+  std::vector<std::vector<Variant>> TakeRows();
   /// Remaining rows as text: values joined by column_delimiter, rows ended by row_delimiter,
   /// nulls written as null_text. Moves to Eof.
   std::string GetString(std::string_view column_delimiter = "\t",

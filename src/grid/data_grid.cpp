@@ -463,9 +463,8 @@ void DataGrid::Impl::RenderGrid() {
     }
 
     step = 6;
-    data = recordset->GetRows();
+    data = recordset->TakeRows();
     const Status fetched = recordset->status();
-    recordset->Close();
     recordset.reset();
     if (!fetched.ok()) WriteFatal(fetched.Description());
     const size_t row_count = data.empty() ? 0 : data.front().size();

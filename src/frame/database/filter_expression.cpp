@@ -3,10 +3,13 @@
 
 #include <unicode/ucasemap.h>
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "frame/database/drivers.h"
 #include "quenmark/conversions.h"
@@ -82,6 +85,12 @@ class Collator {
  private:
   UCollator* collator_ = nullptr;
 };
+
+// CompareText and collation keys share the thread's collator, so keys order as comparisons do.
+UCollator* ThreadCollator() {
+  thread_local Collator collator;
+  return collator.get();
+}
 
 bool NumberOf(const Variant& v, double& out) {
   switch (v.kind()) {
@@ -575,11 +584,10 @@ class Parser {
 }  // namespace
 
 int CompareText(std::string_view a, std::string_view b) {
-  thread_local Collator collator;
-  if (collator.get()) {
+  if (UCollator* collator = ThreadCollator()) {
     UErrorCode status = U_ZERO_ERROR;
     UCollationResult result =
-        ucol_strcollUTF8(collator.get(), a.data(), static_cast<int32_t>(a.size()), b.data(),
+        ucol_strcollUTF8(collator, a.data(), static_cast<int32_t>(a.size()), b.data(),
                          static_cast<int32_t>(b.size()), &status);
     if (U_SUCCESS(status)) return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
   }
@@ -588,6 +596,49 @@ int CompareText(std::string_view a, std::string_view b) {
   FoldCase(b, folded_b);
   int c = folded_a.compare(folded_b);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+bool AppendCollationKey(std::string_view text, std::string& out) {
+  UCollator* collator = ThreadCollator();
+  if (collator == nullptr || text.size() > static_cast<size_t>(INT32_MAX / 2)) return false;
+  // Malformed UTF-8 becomes U+FFFD, as ucol_strcollUTF8 reads it.
+  thread_local std::u16string utf16;
+  utf16.resize(text.size());
+  int32_t length = 0;
+  UErrorCode status = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(utf16.data(), static_cast<int32_t>(utf16.size()), &length, text.data(),
+                       static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+  if (U_FAILURE(status)) return false;
+  const size_t start = out.size();
+  // Most keys fit in a few bytes per character; grow once when they do not.
+  size_t room = text.size() * 2 + 16;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    out.resize(start + room);
+    int32_t needed = ucol_getSortKey(collator, utf16.data(), length,
+                                     reinterpret_cast<uint8_t*>(out.data() + start),
+                                     static_cast<int32_t>(room));
+    if (needed <= 0) break;
+    if (static_cast<size_t>(needed) <= room) {
+      out.resize(start + static_cast<size_t>(needed) - 1);  // without the terminating zero
+      return true;
+    }
+    room = static_cast<size_t>(needed);
+  }
+  out.resize(start);
+  return false;
+}
+
+bool OrderingNumber(const Variant& value, ValueClass value_class, double& out) {
+  switch (value_class) {
+    case ValueClass::kNumber: return NumberOf(value, out);
+    case ValueClass::kDate: return DateOf(value, out);
+    case ValueClass::kBoolean:
+      // CompareValues puts False (0) before True (-1): the negated value orders ascending.
+      if (!BooleanOf(value, out)) return false;
+      out = -out;
+      return true;
+    default: return false;
+  }
 }
 
 void FoldCase(std::string_view text, std::string& out) {

@@ -33,6 +33,16 @@ int CompareValues(const Variant& a, const Variant& b, int type_code);
 enum class ValueClass { kNumber, kDate, kBoolean, kText, kBinary };
 ValueClass ClassOfType(int type_code);
 
+/// The number a non-null value orders by in CompareValues for a field of class kNumber, kDate or
+/// kBoolean (booleans: false 0, true 1). False when the value does not convert (CompareValues
+/// then orders the pair by text) or for the other classes.
+bool OrderingNumber(const Variant& value, ValueClass value_class, double& out);
+
+/// Appends the collation key of `text`: two keys compared bytewise (as unsigned chars) order
+/// exactly as CompareText orders their texts. False when no key can be made; CompareText must
+/// then be used.
+bool AppendCollationKey(std::string_view text, std::string& out);
+
 class FilterExpression {
  public:
   /// Parses `text` against `fields`. Fails with a description on a syntax error, an unknown

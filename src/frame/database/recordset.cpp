@@ -1,8 +1,9 @@
 // Read-only recordsets over a driver cursor, with client-side Sort and Filter.
 //
-// Rows are fetched from the cursor only as far as they are walked, into one flat vector (no
-// allocation per row). Sort, Filter and GetRows fetch the rest first and then walk a view: the
-// indices of the rows that pass the filter, in sort order.
+// Rows are fetched from the cursor only as far as they are walked, into blocks of rows (no
+// allocation per row, and no copying of the stored rows as the result grows). Sort, Filter and
+// GetRows fetch the rest first and then walk a view: the indices of the rows that pass the
+// filter, in sort order.
 #include <algorithm>
 #include <cctype>
 #include <numeric>
@@ -22,6 +23,122 @@ struct SortKey {
   bool descending = false;
 };
 
+// Fetched rows, each one contiguous run of values, in blocks of a fixed number of rows. Stored
+// rows never move: growing the store allocates one more block instead of copying all it holds.
+class RowStore {
+ public:
+  explicit RowStore(size_t width = 0) : width_(width) {}
+
+  size_t size() const { return rows_; }
+  const Variant* Row(size_t row) const {
+    return blocks_[row >> kBlockShift].get() + (row & kBlockMask) * width_;
+  }
+  Variant* Row(size_t row) {
+    return blocks_[row >> kBlockShift].get() + (row & kBlockMask) * width_;
+  }
+
+  // Moves the first `width` values of `row` in as the next row.
+  void Append(std::vector<Variant>& row) {
+    if ((rows_ >> kBlockShift) == blocks_.size()) {
+      blocks_.push_back(std::make_unique<Variant[]>(kBlockRows * width_));
+    }
+    Variant* out = Row(rows_);
+    for (size_t f = 0; f < width_; ++f) out[f] = std::move(row[f]);
+    ++rows_;
+  }
+
+  void Clear() {
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    rows_ = 0;
+  }
+
+ private:
+  static constexpr size_t kBlockShift = 8;
+  static constexpr size_t kBlockRows = size_t{1} << kBlockShift;
+  static constexpr size_t kBlockMask = kBlockRows - 1;
+
+  size_t width_;
+  size_t rows_ = 0;
+  std::vector<std::unique_ptr<Variant[]>> blocks_;
+};
+
+// One sort key's values for the rows being sorted, laid out compactly so that the comparisons of
+// a large sort stay in cache instead of reaching into the whole row store: a number for numeric,
+// date and boolean fields, a collation key for text. A value with neither (text in a numeric
+// column, a text without a key) is compared by CompareValues itself, so the order stays exactly
+// that of CompareValues.
+class SortColumn {
+ public:
+  SortColumn(const RowStore& store, const std::vector<size_t>& rows, int field, int type_code)
+      : store_(store),
+        rows_(rows),
+        field_(static_cast<size_t>(field)),
+        type_code_(type_code),
+        value_class_(db::ClassOfType(type_code)) {
+    const size_t count = rows.size();
+    slots_.resize(count, Slot::kGeneral);
+    text_ = value_class_ == db::ValueClass::kText;
+    if (text_) {
+      key_ends_.resize(count, 0);
+    } else {
+      numbers_.resize(count, 0);
+    }
+    std::string buffer;
+    for (size_t i = 0; i < count; ++i) {
+      const Variant& value = Value(i);
+      if (value.IsMissing()) {
+        slots_[i] = Slot::kMissing;
+      } else if (text_) {
+        std::string_view text;
+        if (value.kind() == Variant::Kind::kText) {
+          text = value.AsText();
+        } else {
+          buffer = value.ToText();
+          text = buffer;
+        }
+        if (db::AppendCollationKey(text, keys_)) slots_[i] = Slot::kReady;
+      } else if (db::OrderingNumber(value, value_class_, numbers_[i])) {
+        slots_[i] = Slot::kReady;
+      }
+      if (text_) key_ends_[i] = keys_.size();
+    }
+  }
+
+  // Orders the rows at positions a and b of the sorted rows: <0, 0 or >0.
+  int Compare(size_t a, size_t b) const {
+    const Slot x = slots_[a], y = slots_[b];
+    if (x == Slot::kMissing || y == Slot::kMissing) {
+      return x == y ? 0 : (x == Slot::kMissing ? -1 : 1);
+    }
+    if (x == Slot::kReady && y == Slot::kReady) {
+      if (text_) return Key(a).compare(Key(b));
+      return numbers_[a] < numbers_[b] ? -1 : (numbers_[a] > numbers_[b] ? 1 : 0);
+    }
+    return db::CompareValues(Value(a), Value(b), type_code_);
+  }
+
+ private:
+  enum class Slot : uint8_t { kMissing, kReady, kGeneral };
+
+  const Variant& Value(size_t position) const { return store_.Row(rows_[position])[field_]; }
+  std::string_view Key(size_t position) const {
+    const size_t begin = position == 0 ? 0 : key_ends_[position - 1];
+    return std::string_view(keys_).substr(begin, key_ends_[position] - begin);
+  }
+
+  const RowStore& store_;
+  const std::vector<size_t>& rows_;
+  size_t field_;
+  int type_code_;
+  db::ValueClass value_class_;
+  bool text_ = false;
+  std::vector<Slot> slots_;
+  std::vector<double> numbers_;
+  std::string keys_;
+  std::vector<size_t> key_ends_;
+};
+
 }  // namespace
 
 struct Recordset::State {
@@ -32,8 +149,7 @@ struct Recordset::State {
   bool closed = false;
   Status fetch_status = Status::Ok();
 
-  std::vector<Variant> values;  // rows * fields, row-major
-  size_t row_count = 0;
+  RowStore rows;
   std::vector<Variant> scratch;
 
   bool has_view = false;
@@ -47,18 +163,18 @@ struct Recordset::State {
   // Fetches one more row; false at the end (or at MaxRecords, or on a fetch error).
   bool FetchOne() {
     if (exhausted || !cursor) return false;
-    if (max_records > 0 && row_count >= static_cast<size_t>(max_records)) {
+    if (max_records > 0 && rows.size() >= static_cast<size_t>(max_records)) {
       Finish();
       return false;
     }
-    scratch.assign(Width(), Variant());
+    // The cursor overwrites every value of the row; the scratch row keeps its capacity.
+    scratch.resize(Width());
     if (!cursor->Next(scratch)) {
       Finish();
       return false;
     }
     scratch.resize(Width());
-    for (Variant& v : scratch) values.push_back(std::move(v));
-    ++row_count;
+    rows.Append(scratch);
     return true;
   }
 
@@ -85,39 +201,50 @@ struct Recordset::State {
       return;
     }
     has_view = true;
-    view.reserve(row_count);
-    for (size_t r = 0; r < row_count; ++r) {
-      if (!filter || filter->Matches(&values[r * Width()])) view.push_back(r);
+    view.reserve(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+      if (!filter || filter->Matches(rows.Row(r))) view.push_back(r);
     }
-    if (!sort.empty()) {
-      std::stable_sort(view.begin(), view.end(), [this](size_t a, size_t b) {
-        for (const SortKey& key : sort) {
-          const Variant& x = values[a * Width() + static_cast<size_t>(key.field)];
-          const Variant& y = values[b * Width() + static_cast<size_t>(key.field)];
-          int c = db::CompareValues(x, y, fields[static_cast<size_t>(key.field)].type);
-          if (c != 0) return key.descending ? c > 0 : c < 0;
-        }
-        return false;
-      });
-    }
+    if (!sort.empty()) SortView();
     position = 0;
+  }
+
+  // Stable sort of the view by the sort keys, through compact per-key columns.
+  void SortView() {
+    std::vector<SortColumn> columns;
+    columns.reserve(sort.size());
+    for (const SortKey& key : sort) {
+      columns.emplace_back(rows, view, key.field, fields[static_cast<size_t>(key.field)].type);
+    }
+    std::vector<size_t> order(view.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      for (size_t k = 0; k < sort.size(); ++k) {
+        const int c = columns[k].Compare(a, b);
+        if (c != 0) return sort[k].descending ? c > 0 : c < 0;
+      }
+      return false;
+    });
+    std::vector<size_t> sorted(view.size());
+    for (size_t i = 0; i < order.size(); ++i) sorted[i] = view[order[i]];
+    view = std::move(sorted);
   }
 
   bool AtEnd() {
     if (closed) return true;
     if (has_view) return position >= view.size();
-    while (position >= row_count) {
+    while (position >= rows.size()) {
       if (!FetchOne()) return true;
     }
     return false;
   }
 
-  // Index of the current row in `values` (caller checked AtEnd).
+  // Index of the current row in the row store (caller checked AtEnd).
   size_t CurrentRow() const { return has_view ? view[position] : position; }
 
   size_t RemainingRows() {
     if (!has_view) FetchAll();
-    size_t total = has_view ? view.size() : row_count;
+    size_t total = has_view ? view.size() : rows.size();
     return position < total ? total - position : 0;
   }
 };
@@ -125,6 +252,7 @@ struct Recordset::State {
 Recordset::Recordset(std::unique_ptr<Cursor> cursor, int64_t max_records)
     : state_(std::make_unique<State>()) {
   state_->fields = cursor ? cursor->Fields() : std::vector<FieldInfo>{};
+  state_->rows = RowStore(state_->fields.size());
   state_->cursor = std::move(cursor);
   state_->max_records = max_records;
   if (!state_->cursor) state_->exhausted = true;
@@ -167,7 +295,7 @@ const Variant& Recordset::Value(int index) {
                 "There is no current record: the recordset is at its end or closed.",
                 "Quenmark.Recordset");
   }
-  return state_->values[state_->CurrentRow() * state_->Width() + static_cast<size_t>(index)];
+  return state_->rows.Row(state_->CurrentRow())[index];
 }
 
 int64_t Recordset::ActualSize(int index) {
@@ -191,10 +319,25 @@ std::vector<std::vector<Variant>> Recordset::GetRows() {
   size_t remaining = s.RemainingRows();
   for (auto& column : columns) column.reserve(remaining);
   while (!s.AtEnd()) {
-    const Variant* row = &s.values[s.CurrentRow() * s.Width()];
+    const Variant* row = s.rows.Row(s.CurrentRow());
     for (size_t f = 0; f < s.Width(); ++f) columns[f].push_back(row[f]);
     ++s.position;
   }
+  return columns;
+}
+
+std::vector<std::vector<Variant>> Recordset::TakeRows() {
+  State& s = *state_;
+  std::vector<std::vector<Variant>> columns(s.Width());
+  if (s.closed) return columns;
+  size_t remaining = s.RemainingRows();
+  for (auto& column : columns) column.reserve(remaining);
+  while (!s.AtEnd()) {
+    Variant* row = s.rows.Row(s.CurrentRow());
+    for (size_t f = 0; f < s.Width(); ++f) columns[f].push_back(std::move(row[f]));
+    ++s.position;
+  }
+  Close();
   return columns;
 }
 
@@ -203,7 +346,7 @@ std::string Recordset::GetString(std::string_view column_delimiter, std::string_
   State& s = *state_;
   std::string out;
   while (!s.AtEnd()) {
-    const Variant* row = &s.values[s.CurrentRow() * s.Width()];
+    const Variant* row = s.rows.Row(s.CurrentRow());
     for (size_t f = 0; f < s.Width(); ++f) {
       if (f > 0) out.append(column_delimiter);
       if (row[f].IsMissing()) {
@@ -287,10 +430,8 @@ void Recordset::Close() {
   s.closed = true;
   s.cursor.reset();
   s.exhausted = true;
-  s.values.clear();
-  s.values.shrink_to_fit();
+  s.rows.Clear();
   s.view.clear();
-  s.row_count = 0;
 }
 
 }  // namespace quenmark
