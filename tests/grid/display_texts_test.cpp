@@ -10,26 +10,6 @@
 namespace quenmark {
 namespace {
 
-TEST(DisplayTextsTest, DefaultsOfANewGrid) {
-  const DisplayTexts texts;
-  const struct {
-    DisplayText text;
-    std::string expected;
-  } cases[] = {
-      {DisplayText::kFirstText, "&laquo; First"},
-      {DisplayText::kLastText, "Last &raquo;"},
-      {DisplayText::kPageCountText, "Page @CurrentPage of @NumOfPages (@NumOfRecs recs)"},
-      {DisplayText::kRefreshText, "<font face='MS OUTLOOK'>C</font>"},
-      {DisplayText::kSortOrderDescText, "<i>descending</i>"},
-      {DisplayText::kIsGreaterText, "is greater than"},
-      {DisplayText::kDocText, "Doc"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(texts.Get(c.text), c.expected) << DisplayTexts::KeyOf(c.text);
-  }
-  EXPECT_TRUE(texts.ShowPageNumbers());
-}
-
 TEST(DisplayTextsTest, EveryKeyIsDistinctAndFindsItsOwnText) {
   std::set<std::string_view> keys;
   for (std::size_t i = 0; i < kDisplayTextCount; ++i) {

@@ -15,19 +15,8 @@ struct OrderCase {
   std::string expected;
 };
 
-class OrderListTest : public testing::TestWithParam<OrderCase> {};
-
-TEST_P(OrderListTest, FollowsTheClickRules) {
-  GridState state;
-  state.sort_column = GetParam().sort_column;
-  state.last_sort = GetParam().last_sort;
-  state.remove_sort = GetParam().remove_sort;
-  EXPECT_EQ(ComputeOrderList(state), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Clicks, OrderListTest,
-    testing::Values(
+TEST(GridStateTest, OrderListFollowsTheClickRules) {
+  const OrderCase cases[] = {
         OrderCase{"", "", false, ""},                      // fresh grid
         OrderCase{"2", "", false, "2"},                    // first click
         OrderCase{"2", "2", false, "2 desc"},              // second click on the only column
@@ -40,7 +29,15 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"2 desc,3", "", false, "2 desc,3"},      // paging postback keeps the list
         OrderCase{"2;DROP TABLE x", "", false, ""},        // tampered field never reaches SQL
         OrderCase{"4", "1 DESC,x,0", false, "1 desc,4"},   // bad items dropped, case folded
-        OrderCase{"1) union select 1", "2", false, "2"}));
+        OrderCase{"1) union select 1", "2", false, "2"}};
+  for (const OrderCase& c : cases) {
+    GridState state;
+    state.sort_column = c.sort_column;
+    state.last_sort = c.last_sort;
+    state.remove_sort = c.remove_sort;
+    EXPECT_EQ(ComputeOrderList(state), c.expected) << c.sort_column << " after " << c.last_sort;
+  }
+}
 
 struct PostCase {
   std::vector<std::pair<std::string, std::string>> fields;
@@ -48,28 +45,22 @@ struct PostCase {
   int expected_page_size;
 };
 
-class PostedFieldsTest : public testing::TestWithParam<PostCase> {};
-
-TEST_P(PostedFieldsTest, ConvertsOrKeepsTheField) {
-  FieldCollection form;
-  for (const auto& [name, value] : GetParam().fields) form.Add(name, value);
-  GridState state;
-  ReadPostedFields(form, state);
-  EXPECT_EQ(state.start_rec, GetParam().expected_start);
-  EXPECT_EQ(state.page_size, GetParam().expected_page_size);
+TEST(GridStateTest, PostedNumbersConvertOrKeepTheField) {
+  const PostCase cases[] = {
+      {{{"start", "11"}, {"npagesize", "-3"}, {"pagesize", "25"}}, 11, 25},
+      {{{"start", "abc"}, {"npagesize", "x"}, {"pagesize", "y"}}, 1, 0},
+      {{{"start", "0"}, {"pagesize", "99999"}}, 1, 0},
+      {{{"start", "-20"}, {"pagesize", "5"}}, 1, 5},
+      {{{"start", "40001"}, {"pagesize", "20"}}, 40001, 20}};
+  for (const PostCase& c : cases) {
+    FieldCollection form;
+    for (const auto& [name, value] : c.fields) form.Add(name, value);
+    GridState state;
+    ReadPostedFields(form, state);
+    EXPECT_EQ(state.start_rec, c.expected_start) << c.fields[0].second;
+    EXPECT_EQ(state.page_size, c.expected_page_size) << c.fields[0].second;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, PostedFieldsTest,
-    testing::Values(
-        PostCase{{{"start", "11"}, {"npagesize", ""}, {"pagesize", "25"}}, 11, 25},
-        PostCase{{{"start", "11"}, {"npagesize", "-3"}, {"pagesize", "25"}}, 11, 25},
-        PostCase{{{"start", "11"}, {"npagesize", "0"}, {"pagesize", "25"}}, 11, 0},
-        PostCase{{{"start", "1"}, {"npagesize", "40"}, {"pagesize", "25"}}, 1, 40},
-        PostCase{{{"start", "abc"}, {"npagesize", "x"}, {"pagesize", "y"}}, 1, 0},
-        PostCase{{{"start", "0"}, {"pagesize", "99999"}}, 1, 0},
-        PostCase{{{"start", "-20"}, {"pagesize", "5"}}, 1, 5},
-        PostCase{{{"start", "40001"}, {"pagesize", "20"}}, 40001, 20}));
 
 TEST(GridStateTest, ReadsBooleansAndTextsAndKeepsUnconvertible) {
   FieldCollection form;
@@ -138,7 +129,7 @@ std::string Href(const std::string& argument) {
   return "javascript:__doPostBack('" + EncodeBase64(argument) + "')";
 }
 
-TEST(HeaderCellTest, SortedColumnsGetIconAndRemoveLink) {
+TEST(HeaderCellTest, SortLinksIconsStylesAndResetCells) {
   HeaderCellLook look = DefaultLook();
   look.sort_asc_title = "asc";
   look.sort_desc_title = "desc";
@@ -151,18 +142,14 @@ TEST(HeaderCellTest, SortedColumnsGetIconAndRemoveLink) {
             "<a  href=\"" + Href("1sort:3;lastsort:3 desc;rsort:0;") + "\" title=\"asc\">Qty</a>" +
                 "&nbsp;<a  href=\"" + Href("1sort:3;lastsort:3 desc;rsort:1;") +
                 "\" title=\"remove\">-</a>");
-}
 
-TEST(HeaderCellTest, StylesAndSortLinksOff) {
-  HeaderCellLook look = DefaultLook();
-  look.header_text_style = " style=\"color:red\"";
-  look.header_link_class = " class=\"h\"";
-  EXPECT_EQ(HeaderCell("Name", 1, false, "1", look),
+  HeaderCellLook styled = DefaultLook();
+  styled.header_text_style = " style=\"color:red\"";
+  styled.header_link_class = " class=\"h\"";
+  EXPECT_EQ(HeaderCell("Name", 1, false, "1", styled),
             "<a class=\"h\"><font style=\"color:red\">Name</font></a>");
-}
 
-TEST(HeaderCellTest, RowNumberAndResetCells) {
-  HeaderCellLook look = DefaultLook();
+  look = DefaultLook();
   look.refresh_title = "Refresh";
   look.paging_link_class = " class=\"p\"";
   EXPECT_EQ(HeaderCell("C", 0, true, "1", look),
