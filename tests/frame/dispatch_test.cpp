@@ -80,8 +80,7 @@ TEST(DispatchTest, WrongUseRaisesErrors) {
       {"missing argument", [&] { CallMember(counter, "Add"); },
        static_cast<int>(ErrorNumber::kArgumentNotOptional)},
       {"bad argument", [&] { CallMember(counter, "Add", {Variant("x")}); },
-       static_cast<int>(ErrorNumber::kTypeMismatch)},
-  };
+       static_cast<int>(ErrorNumber::kTypeMismatch)}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(ErrorOf(c.call), c.expected);

@@ -14,22 +14,20 @@ TEST(LocaleTest, NumberCurrencyAndPercentFormats) {
     std::string actual;
     const char* expected;
   };
-  const Case cases[] = {
-      {en.FormatNumber(1234.5, 2), "1,234.50"},
-      {en.FormatNumber(1234.5), "1,234.50"},
-      {en.FormatNumber(-1234.567, 1), "-1,234.6"},
-      {en.FormatNumber(0.125, 2), "0.13"},
-      {en.FormatNumber(2.5, 0), "3"},
-      {en.FormatNumber(-0.001, 2), "0.00"},
-      {en.FormatNumber(1234567.891, 0), "1,234,568"},
-      {en.FormatNumber(1.5, 12), "1.500000000000"},
-      {en.FormatCurrency(1234.5), "$1,234.50"},
-      {en.FormatCurrency(-1234.5, 2), "($1,234.50)"},
-      {en.FormatCurrency(3, 0), "$3"},
-      {en.FormatPercent(0.125, 1), "12.5%"},
-      {en.FormatPercent(0.5), "50.00%"},
-      {en.FormatPercent(-0.25, 0), "-25%"},
-  };
+  const Case cases[] = {{en.FormatNumber(1234.5, 2), "1,234.50"},
+                        {en.FormatNumber(1234.5), "1,234.50"},
+                        {en.FormatNumber(-1234.567, 1), "-1,234.6"},
+                        {en.FormatNumber(0.125, 2), "0.13"},
+                        {en.FormatNumber(2.5, 0), "3"},
+                        {en.FormatNumber(-0.001, 2), "0.00"},
+                        {en.FormatNumber(1234567.891, 0), "1,234,568"},
+                        {en.FormatNumber(1.5, 12), "1.500000000000"},
+                        {en.FormatCurrency(1234.5), "$1,234.50"},
+                        {en.FormatCurrency(-1234.5, 2), "($1,234.50)"},
+                        {en.FormatCurrency(3, 0), "$3"},
+                        {en.FormatPercent(0.125, 1), "12.5%"},
+                        {en.FormatPercent(0.5), "50.00%"},
+                        {en.FormatPercent(-0.25, 0), "-25%"}};
   for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected);
 }
 
@@ -48,17 +46,15 @@ TEST(LocaleTest, NamesAndNamedDates) {
     int format;
     const char* expected;
   };
-  const Case cases[] = {
-      {when, Locale::kGeneralDate, "3/1/2004 3:05:09 PM"},
-      {when, Locale::kLongDate, "Monday, March 1, 2004"},
-      {when, Locale::kShortDate, "3/1/2004"},
-      {when, Locale::kLongTime, "3:05:09 PM"},
-      {when, Locale::kShortTime, "15:05"},
-      {{2004, 3, 1}, Locale::kGeneralDate, "3/1/2004"},
-      {{1899, 12, 30, 9, 0, 0}, Locale::kGeneralDate, "9:00:00 AM"},
-      {{1850, 7, 4}, Locale::kShortDate, "7/4/1850"},
-      {when, 99, "3/1/2004 3:05:09 PM"},
-  };
+  const Case cases[] = {{when, Locale::kGeneralDate, "3/1/2004 3:05:09 PM"},
+                        {when, Locale::kLongDate, "Monday, March 1, 2004"},
+                        {when, Locale::kShortDate, "3/1/2004"},
+                        {when, Locale::kLongTime, "3:05:09 PM"},
+                        {when, Locale::kShortTime, "15:05"},
+                        {{2004, 3, 1}, Locale::kGeneralDate, "3/1/2004"},
+                        {{1899, 12, 30, 9, 0, 0}, Locale::kGeneralDate, "9:00:00 AM"},
+                        {{1850, 7, 4}, Locale::kShortDate, "7/4/1850"},
+                        {when, 99, "3/1/2004 3:05:09 PM"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
     EXPECT_EQ(en.FormatNamedDate(c.value, c.format), c.expected);

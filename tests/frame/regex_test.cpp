@@ -12,20 +12,18 @@ TEST(RegexTest, ReplacesTheFirstMatchWithGroups) {
     const char* replacement;
     const char* expected;
   };
-  const Case cases[] = {
-      {"2004-03-01", "(\\d+)-(\\d+)-(\\d+)", "$2/$3/$1", "03/01/2004"},
-      {"a1b2c3", "\\d", "#", "a#b2c3"},
-      {"no digits", "\\d", "#", "no digits"},
-      {"price 5", "(\\d)", "$$$1", "price $5"},
-      {"abc", "(b)", "[${1}]", "a[b]c"},
-      {"abc", "(b)", "[$7]", "a[]c"},
-      {"abc", "(x)?b", "[$1]", "a[]c"},
-      {"abc", "b", "<$&>", "a<b>c"},
-      {"abc", "b", "$x $", "a$x $c"},
-      {"caf\xC3\xA9!", "\xC3\xA9", "e", "cafe!"},
-      {"caf\xC3\xA9", "caf.$", "ok", "ok"},
-      {"", "^$", "empty", "empty"},
-  };
+  const Case cases[] = {{"2004-03-01", "(\\d+)-(\\d+)-(\\d+)", "$2/$3/$1", "03/01/2004"},
+                        {"a1b2c3", "\\d", "#", "a#b2c3"},
+                        {"no digits", "\\d", "#", "no digits"},
+                        {"price 5", "(\\d)", "$$$1", "price $5"},
+                        {"abc", "(b)", "[${1}]", "a[b]c"},
+                        {"abc", "(b)", "[$7]", "a[]c"},
+                        {"abc", "(x)?b", "[$1]", "a[]c"},
+                        {"abc", "b", "<$&>", "a<b>c"},
+                        {"abc", "b", "$x $", "a$x $c"},
+                        {"caf\xC3\xA9!", "\xC3\xA9", "e", "cafe!"},
+                        {"caf\xC3\xA9", "caf.$", "ok", "ok"},
+                        {"", "^$", "empty", "empty"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
     auto result = ReplaceFirstMatch(c.subject, c.pattern, c.replacement);
@@ -66,14 +64,9 @@ TEST(RegexTest, LongValuesWork) {
 }
 
 TEST(RegexTest, InvalidUtf8SubjectsStillMatch) {
-  auto result = ReplaceFirstMatch(
-      "ab\xFF"
-      "cd",
-      "cd", "X");
+  auto result = ReplaceFirstMatch(std::string("ab\xFF") + "cd", "cd", "X");
   ASSERT_TRUE(result.ok()) << result.Description();
-  EXPECT_EQ(*result,
-            "ab\xFF"
-            "X");
+  EXPECT_EQ(*result, std::string("ab\xFF") + "X");
 }
 
 }  // namespace

@@ -41,8 +41,7 @@ TEST_F(SharedProceduresTest, DetectDatabaseKindFollowsTheRuleOrder) {
       {"Driver={PostgreSQL Unicode};Server=h", DbPostgres},
       {"Provider=SQLite;Data Source=mysql_copy.db", DbMySql},
       {"", DbUnknown},
-      {"other", DbUnknown},
-  };
+      {"other", DbUnknown}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.connection);
     EXPECT_EQ(DetectDatabaseKind(c.connection), c.kind);
@@ -119,21 +118,19 @@ TEST_F(SharedProceduresTest, QuoteName) {
     const char* name;
     const char* expected;
   };
-  const Case cases[] = {
-      {DbSqlServer, "  dbo.Orders ", "[dbo].[Orders]"},
-      {DbSqlServer, "a.b.c", "[a].[b.c]"},
-      {DbMySql, "Order Details", "`Order Details`"},
-      {DbOracle, "ORDERS", "ORDERS"},
-      {DbOracle, "Order Details", "[Order Details]"},
-      {DbUnknown, "x.y", "x.y"},
-      {DbAccess, "*", "*"},
-      {DbMySql, " * ", "*"},
-      {DbSqlite, "Orders", "[Orders]"},
-      {DbSybase, "x", "[x]"},
-      {DbPostgres, "public.Orders", "\"public\".\"Orders\""},
-      {DbSqlServer, "a]b", "[a]]b]"},
-      {DbPostgres, "a\"b", "\"a\"\"b\""},
-  };
+  const Case cases[] = {{DbSqlServer, "  dbo.Orders ", "[dbo].[Orders]"},
+                        {DbSqlServer, "a.b.c", "[a].[b.c]"},
+                        {DbMySql, "Order Details", "`Order Details`"},
+                        {DbOracle, "ORDERS", "ORDERS"},
+                        {DbOracle, "Order Details", "[Order Details]"},
+                        {DbUnknown, "x.y", "x.y"},
+                        {DbAccess, "*", "*"},
+                        {DbMySql, " * ", "*"},
+                        {DbSqlite, "Orders", "[Orders]"},
+                        {DbSybase, "x", "[x]"},
+                        {DbPostgres, "public.Orders", "\"public\".\"Orders\""},
+                        {DbSqlServer, "a]b", "[a]]b]"},
+                        {DbPostgres, "a\"b", "\"a\"\"b\""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(QuoteName(c.kind, c.name), c.expected);
@@ -149,20 +146,18 @@ TEST_F(SharedProceduresTest, FormatDate) {
     const char* format;
     const char* expected;
   };
-  const Case cases[] = {
-      {"3/1/2004 15:05:09", "%A, %B %d%O %Y %H:%N:%S %P",
-       "Monday, March 1<sup>st</sup> 2004 15:05:09 PM"},
-      {"2004-03-01 15:00", "%h%n %P", "3 PM"},
-      {"2004-03-01 15:05", "%h%n %P", "3:05 PM"},
-      {"2004-03-01 00:07", "%h:%N %P", "12:07 AM"},
-      {"2004-03-01 12:07", "%h %P", "12 PM"},
-      {"2004-03-05", "%m/%D/%y %b %a %w %j", "3/05/04 Mar Fri 6 65"},
-      {"2009-12-31", "%j %Y %y", "365 2009 09"},
-      {"2004-02-22", "%d%O", "22<sup>nd</sup>"},
-      {"not a date", "%Y", "not a date"},
-      {"", "%Y", ""},
-      {"2004-03-01", "plain %x %", "plain %x %"},
-  };
+  const Case cases[] = {{"3/1/2004 15:05:09", "%A, %B %d%O %Y %H:%N:%S %P",
+                         "Monday, March 1<sup>st</sup> 2004 15:05:09 PM"},
+                        {"2004-03-01 15:00", "%h%n %P", "3 PM"},
+                        {"2004-03-01 15:05", "%h%n %P", "3:05 PM"},
+                        {"2004-03-01 00:07", "%h:%N %P", "12:07 AM"},
+                        {"2004-03-01 12:07", "%h %P", "12 PM"},
+                        {"2004-03-05", "%m/%D/%y %b %a %w %j", "3/05/04 Mar Fri 6 65"},
+                        {"2009-12-31", "%j %Y %y", "365 2009 09"},
+                        {"2004-02-22", "%d%O", "22<sup>nd</sup>"},
+                        {"not a date", "%Y", "not a date"},
+                        {"", "%Y", ""},
+                        {"2004-03-01", "plain %x %", "plain %x %"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.format);
     EXPECT_EQ(FormatDate(c.value, c.format), c.expected);
@@ -311,8 +306,7 @@ TEST_F(SharedProceduresTest, MakeLink) {
        "<a  href=\"big.png\"><img src=\"images/pic.png\" alt=\"P\" border=\"0\"  "
        "align=\"absmiddle\"/></a>"},
       {".", "", "", "", "", "", "."},
-      {"a.jpeg", "", "", "", "", "", "a.jpeg"},
-  };
+      {"a.jpeg", "", "", "", "", "", "a.jpeg"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(MakeLink(c.text, c.title, c.href, c.class_name, c.style, c.target), c.expected);

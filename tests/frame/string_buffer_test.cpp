@@ -23,17 +23,15 @@ TEST(StringBufferTest, GrowthFollowsTheFixedSteps) {
     std::vector<size_t> pieces;  // lengths appended to a new buffer
     int64_t capacity;
   };
-  const Case cases[] = {
-      {"nothing appended", {}, 0},
-      {"empty piece still grows", {0}, 15000},
-      {"one character", {1}, 15000},
-      {"just below the step", {14999}, 15000},
-      {"exactly the step grows twice", {15000}, 30000},
-      {"pieces reaching the capacity", {10000, 5000}, 30000},
-      {"pieces stopping short", {10000, 4999}, 15000},
-      {"one long piece", {40000}, 45000},
-      {"long piece on a boundary", {45000}, 60000},
-  };
+  const Case cases[] = {{"nothing appended", {}, 0},
+                        {"empty piece still grows", {0}, 15000},
+                        {"one character", {1}, 15000},
+                        {"just below the step", {14999}, 15000},
+                        {"exactly the step grows twice", {15000}, 30000},
+                        {"pieces reaching the capacity", {10000, 5000}, 30000},
+                        {"pieces stopping short", {10000, 4999}, 15000},
+                        {"one long piece", {40000}, 45000},
+                        {"long piece on a boundary", {45000}, 60000}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     StringBuffer buffer;
@@ -56,7 +54,6 @@ TEST(StringBufferTest, SetStringAppendAndReInit) {
   EXPECT_EQ(buffer.Capacity(), 15010);
   buffer.Append("abcde");
   EXPECT_EQ(buffer.ToString(), "0123456789abcde");
-  EXPECT_EQ(buffer.ToString(), "0123456789abcde");  // reading does not change it
 
   buffer.ReInit();
   EXPECT_EQ(buffer.ToString(), "");

@@ -24,18 +24,16 @@ TEST(VariantTest, TextForms) {
     Variant value;
     const char* expected;
   };
-  const Case cases[] = {
-      {Variant(), ""},
-      {Variant::Null(), ""},
-      {Variant(true), "True"},
-      {Variant(false), "False"},
-      {Variant(int64_t{-12}), "-12"},
-      {Variant(0.1), "0.1"},
-      {Variant(1e20), "1E+20"},
-      {Variant("abc"), "abc"},
-      {Variant(Bytes{"raw"}), "raw"},
-      {Variant(DateTime{2004, 3, 1, 15, 5, 9}), "3/1/2004 3:05:09 PM"},
-  };
+  const Case cases[] = {{Variant(), ""},
+                        {Variant::Null(), ""},
+                        {Variant(true), "True"},
+                        {Variant(false), "False"},
+                        {Variant(int64_t{-12}), "-12"},
+                        {Variant(0.1), "0.1"},
+                        {Variant(1e20), "1E+20"},
+                        {Variant("abc"), "abc"},
+                        {Variant(Bytes{"raw"}), "raw"},
+                        {Variant(DateTime{2004, 3, 1, 15, 5, 9}), "3/1/2004 3:05:09 PM"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
     EXPECT_EQ(c.value.ToText(), c.expected);

@@ -22,19 +22,17 @@ TEST(FieldCollectionTest, ParsesUrlEncodedText) {
     const char* name;
     const char* expected;
   };
-  const Case cases[] = {
-      {"a=1&b=2", "b", "2"},
-      {"a=1&a=2&A=3", "a", "1, 2, 3"},  // repeated fields join, names ignore case
-      {"x=a%20b%2Bc", "x", "a b+c"},    // percent-encoding
-      {"x=a+b", "x", "a b"},            // '+' is a blank
-      {"x=&y=2", "x", ""},              // empty value
-      {"x", "x", ""},                   // no '=' at all
-      {"x=100%", "x", "100%"},          // a stray '%' stays
-      {"x=%zz%4", "x", "%zz%4"},        // so do bad escapes
-      {"caf%C3%A9=cr%C3%A8me", "café", "crème"},
-      {"a=1&&b=2", "b", "2"},
-      {"a=1", "missing", ""},
-  };
+  const Case cases[] = {{"a=1&b=2", "b", "2"},
+                        {"a=1&a=2&A=3", "a", "1, 2, 3"},  // repeated fields join, names ignore case
+                        {"x=a%20b%2Bc", "x", "a b+c"},    // percent-encoding
+                        {"x=a+b", "x", "a b"},            // '+' is a blank
+                        {"x=&y=2", "x", ""},              // empty value
+                        {"x", "x", ""},                   // no '=' at all
+                        {"x=100%", "x", "100%"},          // a stray '%' stays
+                        {"x=%zz%4", "x", "%zz%4"},        // so do bad escapes
+                        {"caf%C3%A9=cr%C3%A8me", "café", "crème"},
+                        {"a=1&&b=2", "b", "2"},
+                        {"a=1", "missing", ""}};
   for (const Case& c : cases) {
     FieldCollection fields;
     fields.AddUrlEncoded(c.text);
@@ -117,8 +115,7 @@ TEST(ServerTest, EncodesTextForUrlsAndHtml) {
       {"x=1&y=<2>", "x%3D1%26y%3D%3C2%3E", "x=1&amp;y=&lt;2&gt;"},
       {"say \"hi\" 'there'", "say+%22hi%22+%27there%27", "say &quot;hi&quot; &#39;there&#39;"},
       {"é/-_.*~", "%C3%A9%2F-_.*%7E", "é/-_.*~"},
-      {"", "", ""},
-  };
+      {"", "", ""}};
   for (const Case& c : cases) {
     EXPECT_EQ(Server::URLEncode(c.text), c.url) << c.text;
     EXPECT_EQ(Server::HTMLEncode(c.text), c.html) << c.text;
@@ -147,15 +144,13 @@ TEST_F(MapPathTest, StaysInsideTheWebRoot) {
     const char* virtual_path;
     fs::path expected;
   };
-  const Case inside[] = {
-      {"data/demo.db", root_ / "pages" / "data" / "demo.db"},
-      {"/data/demo.db", root_ / "data" / "demo.db"},
-      {"../index.lua", root_ / "index.lua"},
-      {"sub/../x.txt", root_ / "pages" / "x.txt"},
-      {"sub\\y.txt", root_ / "pages" / "sub" / "y.txt"},
-      {"", root_ / "pages"},
-      {"/", root_},
-  };
+  const Case inside[] = {{"data/demo.db", root_ / "pages" / "data" / "demo.db"},
+                         {"/data/demo.db", root_ / "data" / "demo.db"},
+                         {"../index.lua", root_ / "index.lua"},
+                         {"sub/../x.txt", root_ / "pages" / "x.txt"},
+                         {"sub\\y.txt", root_ / "pages" / "sub" / "y.txt"},
+                         {"", root_ / "pages"},
+                         {"/", root_}};
   for (const Case& c : inside) {
     EXPECT_EQ(server.MapPath(c.virtual_path), c.expected.string()) << c.virtual_path;
   }

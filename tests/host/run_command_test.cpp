@@ -74,14 +74,12 @@ TEST(RunCommandTest, RefusesBadInvocations) {
     std::vector<std::string> args;
     int exit_code;
   };
-  const Case cases[] = {
-      {site.Path("missing.lua"), {}, 1},
-      {site.Write("a.txt", "text"), {}, 1},
-      {page, {"--root", site.Path("elsewhere")}, 1},
-      {page, {"--bogus", "1"}, 2},
-      {page, {"--header", "no colon"}, 2},
-      {page, {"--query"}, 2},
-  };
+  const Case cases[] = {{site.Path("missing.lua"), {}, 1},
+                        {site.Write("a.txt", "text"), {}, 1},
+                        {page, {"--root", site.Path("elsewhere")}, 1},
+                        {page, {"--bogus", "1"}, 2},
+                        {page, {"--header", "no colon"}, 2},
+                        {page, {"--query"}, 2}};
   for (const Case& c : cases) {
     EXPECT_EQ(RunPage(c.page, c.args).exit_code, c.exit_code) << c.page;
   }
@@ -96,12 +94,6 @@ TEST(RunCommandTest, ExampleSitePagesRun) {
   auto index = RunPage("examples/site/index.lua");
   EXPECT_THAT(index.body, HasSubstr("href=\"string_buffer.lua\""));
 }
-
-}  // namespace
-}  // namespace quenmark
-
-namespace quenmark {
-namespace {
 
 // `quenmark serve` as a process: prints where to open it, serves, and stops cleanly on SIGTERM.
 TEST(ServeCommandTest, ServesUntilSigterm) {

@@ -81,17 +81,15 @@ TEST_F(WebHostTest, ServesFilesPagesAndFolders) {
     const char* content_type;
     const char* body;
   };
-  const Case cases[] = {
-      {"/style.css", 200, "text/css; charset=utf-8", "body { color: red; }"},
-      {"/", 200, "text/html; charset=utf-8", "home"},
-      {"/sub/?x=%3Cb%3E", 200, "text/html; charset=utf-8", "<p><b></p>"},
-      {"/echo.lua?q=a%20b&q=c", 200, "text/html; charset=utf-8", "GET:a b, c::0"},
-      {"/missing.html", 404, nullptr, nullptr},
-      {"/.env", 404, nullptr, nullptr},
-      {"/../outside.txt", 404, nullptr, nullptr},
-      {"/%2e%2e/outside.txt", 404, nullptr, nullptr},
-      {"/cpp?who=c%2B%2B", 200, "text/html; charset=utf-8", "from c++ bound"},
-  };
+  const Case cases[] = {{"/style.css", 200, "text/css; charset=utf-8", "body { color: red; }"},
+                        {"/", 200, "text/html; charset=utf-8", "home"},
+                        {"/sub/?x=%3Cb%3E", 200, "text/html; charset=utf-8", "<p><b></p>"},
+                        {"/echo.lua?q=a%20b&q=c", 200, "text/html; charset=utf-8", "GET:a b, c::0"},
+                        {"/missing.html", 404, nullptr, nullptr},
+                        {"/.env", 404, nullptr, nullptr},
+                        {"/../outside.txt", 404, nullptr, nullptr},
+                        {"/%2e%2e/outside.txt", 404, nullptr, nullptr},
+                        {"/cpp?who=c%2B%2B", 200, "text/html; charset=utf-8", "from c++ bound"}};
   for (const Case& c : cases) {
     auto res = client_->Get(c.path);
     ASSERT_TRUE(res) << c.path;
