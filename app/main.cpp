@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,7 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "cpp_pages/summary_report.h"
 #include "demo_store/demo_store.h"
+#include "host/builtin_objects.h"
+#include "host/member_reference.h"
 #include "quenmark/host.h"
 #include "quenmark/version.h"
 
@@ -25,14 +29,20 @@ namespace fs = std::filesystem;
 constexpr char kUsage[] =
     "Usage:\n"
     "  quenmark run PAGE [--url PATH] [--query QS] [--form BODY] [--header 'Name: value']...\n"
-    "               [--cookie 'k=v']... [--session K=V]... [--root DIR] [--body]\n"
+    "               [--cookie 'k=v']... [--session K=V]... [--root DIR] [--data DIR]... [--body]\n"
     "      Runs one request through a page (*.lua, *.qsp) and prints the response: status\n"
     "      line, headers, a blank line and the body (--body: only the body). --form makes it\n"
-    "      a POST with that url-encoded body. The root defaults to the page's folder.\n"
-    "  quenmark serve [--root DIR] [--port N] [--bind ADDR]\n"
-    "      Serves DIR (default .) on ADDR:N (default 127.0.0.1:8080).\n"
+    "      a POST with that url-encoded body. The root defaults to the page's folder. Exits\n"
+    "      with status 1 when the page answered with a 5xx status.\n"
+    "  quenmark serve [--root DIR] [--port N] [--bind ADDR] [--data DIR]...\n"
+    "                 [--max-response MB] [--client-connections N]\n"
+    "      Serves DIR (default .) on ADDR:N (default 127.0.0.1:8080). Pages open SQLite files\n"
+    "      only inside DIR and the --data folders. A page's response may hold at most MB\n"
+    "      megabytes (default 256); one client address at most N connections (default 128).\n"
     "  quenmark demo [--port N] [--bind ADDR] [--root DIR]\n"
     "      Creates the demo database if missing and serves the demo site (examples/site).\n"
+    "  quenmark members [CLASS]\n"
+    "      Lists the members page scripts can use on each class (or on CLASS), as Markdown.\n"
     "  quenmark version\n";
 
 int UsageError(const std::string& message) {
@@ -110,6 +120,8 @@ int RunCommand(int argc, char** argv) {
       request.form = value;
     } else if (name == "--root") {
       request.root = value;
+    } else if (name == "--data") {
+      request.data_folders.push_back(value);
     } else if (name == "--header") {
       size_t colon = value.find(':');
       if (colon == std::string::npos || colon == 0)
@@ -138,19 +150,36 @@ int RunCommand(int argc, char** argv) {
     std::fprintf(stderr, "quenmark: %s\n", result.Description().c_str());
     return 1;
   }
-  const quenmark::Response& response = *result;
+  quenmark::Response& response = *result;
   std::string out;
   if (!body_only) {
     out = "HTTP/1.1 " + response.Status() + "\r\n";
     for (const auto& [header, header_value] : quenmark::ResponseHeaders(response)) {
       out += header + ": " + header_value + "\r\n";
     }
-    out += "Content-Length: " + std::to_string(response.Body().size()) + "\r\n\r\n";
+    // A streamed body (an export) is printed as it comes, so its length is not known up front.
+    if (!response.HasBodyStream()) {
+      out += "Content-Length: " + std::to_string(response.Body().size()) + "\r\n";
+    }
+    out += "\r\n";
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fwrite(response.Body().data(), 1, response.Body().size(), stdout);
-  std::fflush(stdout);
-  return 0;
+  try {
+    const bool sent = response.SendBody([](std::string_view bytes) {
+      return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    });
+    std::fflush(stdout);
+    if (!sent) {
+      std::fprintf(stderr, "quenmark: the response could not be written\n");
+      return 1;
+    }
+  } catch (const std::exception& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "quenmark: the response stopped part-way: %s\n", error.what());
+    return 1;
+  }
+  // Scripts that run pages can tell a failed page from a good one.
+  return response.StatusCode() >= 500 ? 1 : 0;
 }
 
 // Where the demo site is: beside the current folder, or beside the executable's build folder.
@@ -172,8 +201,10 @@ std::optional<fs::path> FindDemoSite() {
 }
 
 // Serves until SIGINT or SIGTERM. The signals are blocked in every thread and taken by one
-// waiting thread, which stops the server from outside a signal handler.
-int Serve(quenmark::HostOptions host_options) {
+// waiting thread, which stops the server from outside a signal handler. `add_pages` registers
+// C++ pages before the server starts.
+int Serve(quenmark::HostOptions host_options,
+          const std::function<void(quenmark::WebHost&)>& add_pages = {}) {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
@@ -182,6 +213,7 @@ int Serve(quenmark::HostOptions host_options) {
   signal(SIGPIPE, SIG_IGN);
 
   quenmark::WebHost host(host_options);
+  if (add_pages) add_pages(host);
   if (quenmark::Status bound = host.Bind(); !bound) {
     std::fprintf(stderr, "quenmark: %s\n", bound.Description().c_str());
     return 1;
@@ -219,6 +251,19 @@ bool ParseServeOptions(int argc, char** argv, quenmark::HostOptions& host_option
       }
     } else if (name == "--bind") {
       host_options.bind = value;
+    } else if (name == "--data") {
+      host_options.data_folders.push_back(value);
+    } else if (name == "--max-response" || name == "--client-connections") {
+      int number = 0;
+      if (!ParsePort(value, number) || number < 1) {
+        status = UsageError(name + " wants a number from 1 to 65535");
+        return false;
+      }
+      if (name == "--max-response") {
+        host_options.max_response_bytes = static_cast<size_t>(number) << 20;
+      } else {
+        host_options.max_connections_per_client = static_cast<unsigned>(number);
+      }
     } else {
       status = UsageError("unknown option " + name);
       return false;
@@ -267,7 +312,25 @@ int DemoCommand(int argc, char** argv) {
       return 1;
     }
   }
-  return Serve(host_options);
+  return Serve(host_options, quenmark::demo::RegisterDemoPages);
+}
+
+// Prints the member reference (docs/reference.md is this output).
+int MembersCommand(int argc, char** argv) {
+  if (argc > 3) return UsageError("members takes at most one class name");
+  quenmark::host::EnsureBuiltinObjects();
+  std::string_view class_name = argc == 3 ? argv[2] : "";
+  std::optional<std::string> reference =
+      quenmark::host::MemberReference(quenmark::ObjectRegistry::Global(), class_name);
+  if (!reference) {
+    std::string known;
+    for (const std::string& name : quenmark::ObjectRegistry::Global().Names()) known += " " + name;
+    std::fprintf(stderr, "quenmark: no class named %s; the classes are:%s\n", argv[2],
+                 known.c_str());
+    return 2;
+  }
+  std::fputs(reference->c_str(), stdout);
+  return 0;
 }
 
 }  // namespace
@@ -278,6 +341,7 @@ int main(int argc, char** argv) {
   if (command == "run") return RunCommand(argc, argv);
   if (command == "serve") return ServeCommand(argc, argv);
   if (command == "demo") return DemoCommand(argc, argv);
+  if (command == "members") return MembersCommand(argc, argv);
   if (command == "version" || command == "--version") {
     std::printf("Quenmark %s\n", QUENMARK_VERSION);
     return 0;

@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 scripts/setup.sh
+# Exported documents are opened with LibreOffice; here a missing soffice is a failure.
+export QUENMARK_REQUIRE_OFFICE=1
 
 # A private PostgreSQL cluster and ODBC driver list for the database tests; stopped on exit.
 # shellcheck source=scripts/test_databases.sh
@@ -14,6 +16,9 @@ trap test_databases_stop EXIT
 
 echo "== unit, database and page tests"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+echo "== fuzz targets, short pass (scripts/fuzz.sh runs 1,000,000 inputs each)"
+scripts/fuzz.sh 10000
 
 echo "== sanitizer build (ASan + UBSan)"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUENMARK_SANITIZE=ON \

@@ -1,18 +1,16 @@
 -- Connection: open the demo database, run a query and walk the recordset by hand.
 -- Pick a category with ?category=Beverages.
+local layout = require("lib.layout")
 local cn = Server.CreateObject("Quenmark.Connection")
 cn:Open("Provider=SQLite;Data Source=" .. Server.MapPath("data/demo.db"))
 
 local category = Request.QueryString("category")
 if category == "" then category = "Beverages" end
 
-Response.Write([[<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>Connection</title>
-<link rel="stylesheet" href="style.css"></head><body>
-<p><a href="index.lua">Home</a></p>
-<h1>Connection</h1>
-<form method="get"><p>Category: <select name="category">
-]])
+layout.Begin("Connection",
+  "Running SQL on the demo database with a <code>Quenmark.Connection</code> and walking " ..
+  "the recordset by hand: pick a category and press Show.")
+Response.Write('<form method="get"><p>Category: <select name="category">\n')
 local categories = cn:Execute("SELECT CategoryName FROM Categories ORDER BY CategoryName")
 while not categories.EOF do
   local name = categories("CategoryName")
@@ -37,7 +35,9 @@ local count = 0
 while not rs.EOF do
   Response.Write("<tr>")
   for i = 0, rs.FieldCount - 1 do
-    Response.Write("<td>" .. Server.HTMLEncode(tostring(rs(i))) .. "</td>")
+    local value = rs(i)
+    local class = type(value) == "number" and ' class="number"' or ""
+    Response.Write("<td" .. class .. ">" .. Server.HTMLEncode(tostring(value)) .. "</td>")
   end
   Response.Write("</tr>\n")
   count = count + 1
@@ -45,4 +45,5 @@ while not rs.EOF do
 end
 rs:Close()
 cn:Close()
-Response.Write("</table>\n<p>" .. count .. " products.</p>\n</body></html>\n")
+Response.Write("</table>\n<p>" .. count .. " products.</p>\n")
+layout.End()

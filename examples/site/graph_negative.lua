@@ -1,13 +1,11 @@
 -- Values below zero: the bars hang below the zero line, with a scale of their own.
 -- The second graph has one column, so its legend shows each row's share of the total.
+local layout = require("lib.layout")
 local graph = Server.CreateObject("Quenmark.SimpleGraph")
 
-Response.Write([[<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>Negative values</title>
-<link rel="stylesheet" href="style.css"></head><body>
-<p><a href="index.lua">Home</a></p>
-<h1>Profit and loss</h1>
-]])
+layout.Begin("Profit and loss",
+  "Bars below the zero line with a scale of their own, and a one-column " ..
+  "graph whose legend shows each row's share.")
 
 graph.Title = "Result per quarter"
 graph.TitleClassName = "graph_title"
@@ -27,4 +25,4 @@ shares:AddRowData("Condiments", "507")
 shares:AddRowData("Confections", "386")
 Response.Write("<p>" .. shares:GetGraph() .. "</p>")
 
-Response.Write("</body></html>")
+layout.End()

@@ -1,13 +1,11 @@
 -- A plain bar graph: three regions side by side for each quarter, with a title, captions,
 -- x labels under the columns and a legend built from the row names.
+local layout = require("lib.layout")
 local graph = Server.CreateObject("Quenmark.SimpleGraph")
 
-Response.Write([[<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>Plain graph</title>
-<link rel="stylesheet" href="style.css"></head><body>
-<p><a href="index.lua">Home</a></p>
-<h1>Sales by quarter</h1>
-]])
+layout.Begin("Sales by quarter",
+  "A plain bar graph: three regions side by side for each quarter, " ..
+  "with a title, captions, column labels and a legend built from the row names.")
 
 graph.Title = "Units sold per region"
 graph.TitleClassName = "graph_title"
@@ -23,4 +21,4 @@ graph:AddRowData("South", {80, 95, 70, 110})
 graph:AddRowData("West", "60,75,90,85")
 graph:Draw()
 
-Response.Write("</body></html>")
+layout.End()

@@ -1,12 +1,10 @@
 -- A relative graph: every column shows the shares of its rows in percent, adding up to 100.
+local layout = require("lib.layout")
 local graph = Server.CreateObject("Quenmark.SimpleGraph")
 
-Response.Write([[<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>Relative graph</title>
-<link rel="stylesheet" href="style.css"></head><body>
-<p><a href="index.lua">Home</a></p>
-<h1>Share of each category</h1>
-]])
+layout.Begin("Share of each category",
+  "A relative bar graph: each year's categories as shares of 100%, " ..
+  "every column ending at the 100% line.")
 
 graph.Relative = true
 graph.Title = "Revenue share per year"
@@ -21,4 +19,4 @@ graph:AddRowData("Seafood", "131,142,170")
 graph:AddRowData("Produce", "99,105,96")
 graph:Draw()
 
-Response.Write("</body></html>")
+layout.End()

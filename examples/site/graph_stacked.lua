@@ -1,12 +1,10 @@
 -- A stacked bar graph: the rows of each column are piled into one bar, the first row on top.
+local layout = require("lib.layout")
 local graph = Server.CreateObject("Quenmark.SimpleGraph")
 
-Response.Write([[<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>Stacked graph</title>
-<link rel="stylesheet" href="style.css"></head><body>
-<p><a href="index.lua">Home</a></p>
-<h1>Orders by shipper</h1>
-]])
+layout.Begin("Orders by shipper",
+  "A stacked bar graph: the series of each month piled into one " ..
+  "bar, the first series on top.")
 
 graph.Stacked = true
 graph.Title = "Orders per month"
@@ -21,4 +19,4 @@ graph:AddRow({18, 20, 17, 24, 22, 27})
 graph:AddRow({10, 14, 12, 15, 19, 16})
 graph:Draw()
 
-Response.Write("</body></html>")
+layout.End()

@@ -1,18 +1,18 @@
 -- A grid whose texts are replaced: navigation links, header icons and the print link, for a
 -- site in another language or with its own wording.
+local layout = require("lib.layout")
 local grid = Server.CreateObject("Quenmark.DataGrid")
 
-Response.Write([[<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>Grid texts</title></head><body>
-<p><a href="index.lua">Home</a></p>
-<h1>Bestellungen</h1>
-]])
+layout.Begin("Bestellungen",
+  "A grid whose navigation links, header icons and print link speak German, for a " ..
+  "site in another language or with its own wording.")
 
 grid:CreateConnection("Provider=SQLite;Data Source=" .. Server.MapPath("data/demo.db"))
 grid.Command = "SELECT OrderID, CustomerID, OrderDate, ShipCity, Freight FROM Orders"
+layout.StyleGrid(grid)
 grid:SetNavigationText("&#171; Anfang", "&#8249;", "&#8250;", "Ende &#187;", "Zurücksetzen",
   "Neu laden", "Seite @CurrentPage von @NumOfPages (@NumOfRecs Zeilen)", "Zeilen:", true)
-grid:SetHeaderIconText("#", "&#9650;", "&#9660;")
+grid:SetHeaderIconText("&#8634;", "&#8593;", "&#8595;")
 grid:SetDisplayText("printtext", "Druckansicht")
 grid:SetDisplayText("sortcolasctitle", "Aufsteigend sortieren")
 grid:SetDisplayText("sortcoldesctitle", "Absteigend sortieren")
@@ -20,8 +20,10 @@ grid:SetDisplayText("removesorttitle", "Sortierung entfernen")
 grid:ColumnCaption("OrderID", "Nummer")
 grid:ColumnCaption("CustomerID", "Kunde")
 grid:ColumnCaption("OrderDate", "Datum")
+-- Dates in German order; numbers keep the en-US separators until grids take a locale.
+grid:DateColumn("Orders.OrderDate", "%d.%m.%Y")
 grid:ColumnCaption("ShipCity", "Ort")
 grid:ColumnCaption("Freight", "Fracht")
 grid:Display()
 
-Response.Write("</body></html>")
+layout.End()

@@ -1,5 +1,6 @@
 -- StringBuffer: build a long text from many small pieces, then write it once.
 -- Try ?rows=200 to make it longer.
+local layout = require("lib.layout")
 local sb = Server.CreateObject("Quenmark.StringBuffer")
 local rows = math.tointeger(tonumber(Request.QueryString("rows"))) or 12
 rows = math.max(1, math.min(rows, 500))
@@ -17,12 +18,8 @@ end
 sb:Append("</table>\n")
 local text = sb:ToString()
 
-Response.Write([[<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>StringBuffer</title>
-<link rel="stylesheet" href="style.css"></head><body>
-<p><a href="index.lua">Home</a></p>
-<h1>StringBuffer</h1>
-]])
+layout.Begin("StringBuffer",
+  "Building a long text from many small pieces with <code>Append</code>, then writing it once. Try <code>?rows=200</code>.")
 Response.Write("<p>" .. rows .. " rows, " .. #text .. " characters built by Append.</p>\n")
 Response.Write(text)
-Response.Write("</body></html>\n")
+layout.End()

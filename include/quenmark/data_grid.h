@@ -64,7 +64,9 @@ class DataGrid : public Dispatchable {
   int16_t DatabaseKind() const;
   void Command(std::string sql);
   const std::string& Command() const;
-  /// Groups rows by the columns of this table (master-detail mode).
+  /// Switches master-detail mode on: consecutive rows with the same values in this table's
+  /// columns form one group, shown as a master line with expandable detail rows. The statement
+  /// should be ordered by those columns. An empty table shows an error and ends the response.
   void MasterTable(std::string table);
   void SetProcedure(const Variant& strProcedure);
   void AddParameter(const Variant& strParamName, const Variant& strParamValue);
@@ -118,7 +120,38 @@ class DataGrid : public Dispatchable {
   void SetGraphLabels(std::string sTitle, std::string yLabel, std::string xLabel);
 
   // --- columns and texts ---------------------------------------------------------------------
+  // Columns are named as the grid knows them: formats other than captions and hidden columns
+  // take the qualified name table.column (".column" when the table is unknown), and the first
+  // call for a column wins. For each cell the first of date, number (also percent and
+  // currency), template (link and replace), boolean and regular-expression formats that names
+  // its column decides. The texts given here are markup; the database values they show are
+  // HTML-escaped unless `EncodeValues` is false.
   void ColumnCaption(std::string_view sColumn, std::string_view sCaption);
+  /// A link "<a href=\"sUrl\"[ target=sTarget][LinkClassName][LinkStyle]>sCaption</a>" whose
+  /// URL and caption may hold the codes of `ReplaceColumn`; set the link class and style first.
+  void LinkColumn(std::string_view sColumn, std::string_view sUrl, std::string_view sCaption,
+                  std::string_view sTarget);
+  /// A FormatDate format ("%B %d, %Y"), or a named date format number 0 to 4.
+  void DateColumn(std::string_view sColumn, std::string_view sFormat);
+  /// A template: {{column}} is another column of the row, #TEMP# the value, #URLTEMP# the value
+  /// percent-encoded for a link's query string, the first of
+  /// #MONEY#, #PERCENT# or #NUMBER# the value so formatted, and [br] [b] [/b] [u] [/u] [i] [/i]
+  /// [eval] [/eval] become markup.
+  void ReplaceColumn(std::string_view sColumn, std::string_view sReplaceText);
+  /// Hides the column whose name is sColumn (whole name, ignoring case).
+  void HiddenColumn(std::string_view sColumn);
+  /// sTrue for a true value (True, -1, 1), sFalse for a false one.
+  void BoolColumn(std::string_view sColumn, std::string_view sTrue, std::string_view sFalse);
+  /// Locale number, percent and currency formats with iDec decimals (negative: the default).
+  void NumberColumn(std::string_view sColumn, int16_t iDec);
+  void PercentColumn(std::string_view sColumn, int16_t iDec);
+  void CurrencyColumn(std::string_view sColumn, int16_t iDec);
+  /// Replaces the first match of sPattern by sReplace ($1 for groups). A pattern starting with
+  /// "~d" first reduces a value that is not a number to its digits.
+  void RegExColumn(std::string_view sColumn, std::string_view sPattern, std::string_view sReplace);
+  /// False writes database values into cells as they stand (for databases holding trusted
+  /// markup); true (the default) HTML-escapes them.
+  void EncodeValues(bool on);
   void SetLanguageText(std::string sFilter, std::string sSortText, std::string sFilterButton,
                        std::string sContains, std::string sIsEqualTo, std::string sIsNotEqualTo,
                        std::string sIsLessThan, std::string sIsGreaterThan);
@@ -138,8 +171,24 @@ class DataGrid : public Dispatchable {
   void ShowExportButtons(bool on);
   /// The page supplies the form named "QmkTabulon" itself.
   void NoForm(bool on);
+  /// A "Total" / "Average" column at the right of each row: the sum (mean) of the shown number
+  /// and money columns after the first column.
+  void ShowRowTotal(bool on);
+  void ShowRowAverage(bool on);
+  /// "Total" / "Average" lines below the rows of the page, over the page's rows.
+  void ShowColumnTotal(bool on);
+  void ShowColumnAverage(bool on);
+  /// Summary block below the grid: items field "__" function "__" label separated by ",",
+  /// the function one of MIN, MAX, AVG, SUM, COUNT, VAR, STDEV; the database computes each
+  /// over every row of the statement. Shorter than 3 characters: no block.
+  void SummaryText(std::string items_text);
   /// Current sort order: comma-separated 1-based positions, each optionally " desc".
   const std::string& OrderList() const;
+  /// Whether the request is an export postback.
+  bool ExportRequested() const;
+  /// Produces the requested export over the grid's connection and statement and ends the
+  /// response (`ResponseEnded`); a missing connection or statement gives the fatal message.
+  [[noreturn]] void RunExport();
 
   // --- operations ----------------------------------------------------------------------------
   /// Whether the page runs inside a transaction; pages of this host never do.

@@ -60,6 +60,9 @@ class Cursor {
   /// Fills `row` (one Variant per field; SQL NULL is Variant::Null()) and returns true, or
   /// returns false at the end. A fetch error ends the cursor and is reported by `status()`.
   virtual bool Next(std::vector<Variant>& row) = 0;
+  /// Moves past the next row without converting its values; false at the end. Drivers that
+  /// can step without reading override it.
+  virtual bool Skip();
   virtual Status status() const { return Status::Ok(); }
 };
 
@@ -101,6 +104,13 @@ class Recordset {
   /// Client-side filter in the ADO filter language ("[Qty] > 5 AND Name LIKE 'A%'"); an empty
   /// text clears it. Resets to the first row. Invalid expressions and unknown fields fail.
   Status Filter(std::string_view expression);
+
+  /// Forward-only reading that keeps nothing: the next row (after Filter and Sort, if they were
+  /// set) is moved into `row`; false at the end. Rows the walk already fetched come first. A
+  /// caller uses either this or the Eof/Value/MoveNext walk after its first Eof check.
+  bool ReadNext(std::vector<Variant>& row);
+  /// As ReadNext, but the row's values are not converted when the driver can avoid it.
+  bool SkipNext();
 
   /// A fetch error met while reading rows (the cursor's status).
   Status status() const;

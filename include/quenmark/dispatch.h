@@ -59,6 +59,10 @@ struct Member {
   /// Properties: read (null = write-only) and write (null = read-only).
   std::function<Variant(Dispatchable&)> get;
   std::function<void(Dispatchable&, const Variant&)> set;
+  /// For the member reference: a method's arguments ("column, caption"; "[x]" when optional) or
+  /// a property's value ("text", "number", "true/false", "list"), and one line saying what it does.
+  std::string arguments;
+  std::string description;
   bool IsMethod() const { return static_cast<bool>(method); }
 };
 
@@ -68,6 +72,8 @@ class DispatchTable {
   const Member* Find(std::string_view name) const;
   const std::vector<Member>& All() const { return members_; }
   void Add(Member member) { members_.push_back(std::move(member)); }
+  /// Documents the member added last (see Member::arguments and Member::description).
+  void Describe(std::string arguments, std::string description);
 
  private:
   std::vector<Member> members_;
@@ -80,14 +86,18 @@ class DispatchBuilder {
   explicit DispatchBuilder(DispatchTable& table) : table_(table) {}
 
   DispatchBuilder& Method(std::string name, std::function<Variant(T&, Arguments&)> fn) {
-    table_.Add({std::move(name),
-                [fn](Dispatchable& self, Arguments& args) { return fn(static_cast<T&>(self), args); },
-                nullptr, nullptr});
+    Member m;
+    m.name = std::move(name);
+    m.method = [fn](Dispatchable& self, Arguments& args) {
+      return fn(static_cast<T&>(self), args);
+    };
+    table_.Add(std::move(m));
     return *this;
   }
   DispatchBuilder& Property(std::string name, std::function<Variant(T&)> get,
                             std::function<void(T&, const Variant&)> set) {
-    Member m{std::move(name), nullptr, nullptr, nullptr};
+    Member m;
+    m.name = std::move(name);
     if (get) m.get = [get](Dispatchable& self) { return get(static_cast<T&>(self)); };
     if (set) {
       m.set = [set](Dispatchable& self, const Variant& v) { set(static_cast<T&>(self), v); };
@@ -100,6 +110,12 @@ class DispatchBuilder {
   }
   DispatchBuilder& WriteOnly(std::string name, std::function<void(T&, const Variant&)> set) {
     return Property(std::move(name), nullptr, std::move(set));
+  }
+  /// Documents the member added just before, for `quenmark members` and docs/reference.md:
+  /// `.Method("ColumnCaption", ...).Doc("column, caption", "Sets the header text of a column.")`.
+  DispatchBuilder& Doc(std::string arguments, std::string description) {
+    table_.Describe(std::move(arguments), std::move(description));
+    return *this;
   }
 
  private:

@@ -23,4 +23,25 @@ Result<std::string> ReadWholeFile(const std::string& path);
 /// lock; the folder must exist.
 Status WriteFileAtomic(const std::string& path, std::string_view content);
 
+/// The exclusive lock `WriteFileAtomic` takes, held for a whole read-modify-write: lock, read
+/// the file, change it, `ReplaceFileAtomic`, unlock. Blocks until other holders (threads or
+/// processes) let go. Not re-entrant: do not call `WriteFileAtomic` on the same path while
+/// holding it.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  /// Failure when the lock file could not be created or locked.
+  const Status& status() const { return status_; }
+
+ private:
+  int fd_ = -1;
+  Status status_ = Status::Ok();
+};
+
+/// `WriteFileAtomic` without taking the lock: for callers that hold a `FileLock` on `path`.
+Status ReplaceFileAtomic(const std::string& path, std::string_view content);
+
 }  // namespace quenmark

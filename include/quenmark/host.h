@@ -44,6 +44,18 @@ struct HostOptions {
   std::chrono::milliseconds page_time_limit{60000};
   /// One line per request on stdout.
   bool access_log = true;
+  /// Largest response a page may write (Response.Write counts); bigger ones fail with an error.
+  size_t max_response_bytes = size_t{256} << 20;
+  /// Folders besides the web root where pages may open SQLite files (`--data DIR`).
+  std::vector<std::string> data_folders;
+  /// Open connections one client address may hold at once (more are closed on accept).
+  unsigned max_connections_per_client = 128;
+  /// A client must send a request's headers within this time (idle keep-alive time included)
+  /// and its body within the next; otherwise it is cut off.
+  std::chrono::milliseconds header_deadline{20000};
+  std::chrono::milliseconds body_deadline{120000};
+  /// Threads that run pages (0: twice the processors, at least 8).
+  unsigned page_threads = 0;
 };
 
 /// A C++ page. The context is bound to the thread while it runs.
@@ -91,6 +103,10 @@ struct OfflineRequest {
   std::vector<std::pair<std::string, std::string>> headers;
   /// Session values present before the page runs.
   std::vector<std::pair<std::string, std::string>> session;
+  /// Folders besides the root where the page may open SQLite files.
+  std::vector<std::string> data_folders;
+  /// Largest response the page may write.
+  size_t max_response_bytes = size_t{256} << 20;
 };
 
 /// Runs the page and returns what a browser would receive. Fails only when the request cannot

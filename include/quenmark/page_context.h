@@ -11,6 +11,7 @@
 /// are shared between threads and lock internally.
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -67,17 +68,35 @@ class Request {
   std::map<std::string, std::string, std::less<>> server_variables_;  // upper-case keys
 };
 
-/// The reply being built. Everything is buffered; the host sends it when the page ends.
+/// Receives the bytes of a streamed body as they are produced; returns false when they can no
+/// longer be delivered (the client has gone), and the producer then stops.
+using BodySink = std::function<bool(std::string_view bytes)>;
+/// Produces the rest of a body while it is being sent (see Response::StreamBody). It may throw to
+/// abort the transfer; the host then cuts the reply short instead of completing it.
+using BodyStream = std::function<void(const BodySink& sink)>;
+
+/// The reply being built. What the page writes is buffered; the host sends it when the page ends.
+/// A page that produces a large document (an export) hands the host a body stream instead, which
+/// the host runs after the page while it sends the reply (chunked over HTTP, straight to stdout
+/// offline), so the document never has to be held in memory.
 class Response {
  public:
-  /// Appends text to the body, in call order.
-  void Write(std::string_view text) { body_.append(text); }
+  /// Appends text to the body, in call order. Error when the body would outgrow its limit.
+  void Write(std::string_view text) {
+    if (text.size() > body_limit_ - body_.size()) FailTooLarge();
+    body_.append(text);
+  }
   /// Appends raw bytes to the body.
-  void BinaryWrite(std::string_view bytes) { body_.append(bytes); }
+  void BinaryWrite(std::string_view bytes) { Write(bytes); }
+  /// The largest body this response may hold (the host sets it; no limit by default).
+  void SetBodyLimit(size_t bytes) { body_limit_ = bytes; }
   /// Stops the page: throws ResponseEnded; nothing written afterwards is sent.
   [[noreturn]] void End();
-  /// Discards the body written so far (headers stay).
-  void Clear() { body_.clear(); }
+  /// Discards the body written so far and any body stream (headers stay).
+  void Clear() {
+    body_.clear();
+    stream_ = nullptr;
+  }
   /// Sends the browser elsewhere (status 302 and Location) and stops the page.
   [[noreturn]] void Redirect(const std::string& url);
   void AddHeader(std::string name, std::string value);
@@ -101,10 +120,27 @@ class Response {
   bool ExpiresSet() const { return expires_set_; }
 
   const std::string& Body() const { return body_; }
+  /// Moves the body out (for the host, once the page has ended).
+  std::string TakeBody() { return std::move(body_); }
   const std::vector<std::pair<std::string, std::string>>& Headers() const { return headers_; }
 
+  /// Makes `stream` the rest of the body: the host calls it once after the page has ended, with a
+  /// sink that sends the bytes on as they come, after the text written so far. The stream must
+  /// own everything it reads (it outlives the page's objects) and runs without a page context.
+  void StreamBody(BodyStream stream) { stream_ = std::move(stream); }
+  bool HasBodyStream() const { return static_cast<bool>(stream_); }
+  /// Sends the body through `sink`: the text written so far, then the stream's output. Returns
+  /// false when the sink refused bytes. Errors of the stream propagate.
+  bool SendBody(const BodySink& sink);
+  /// Runs a pending body stream into Body(), for hosts and callers that want the whole body.
+  void CompleteBody();
+
  private:
+  [[noreturn]] void FailTooLarge() const;
+
   std::string body_;
+  size_t body_limit_ = static_cast<size_t>(-1);
+  BodyStream stream_;
   std::string content_type_ = "text/html";
   std::string charset_ = "utf-8";
   std::string status_ = "200 OK";
@@ -147,10 +183,17 @@ class Server {
   /// Creates a registered object ("Quenmark.DataGrid", ...); Error(kCannotCreateObject) if unknown.
   Variant CreateObject(std::string_view prog_id) const;
   const std::string& WebRoot() const { return web_root_; }
+  /// Lets pages open database files only inside the web root and `folders` (the host's
+  /// `--data` folders). Without this call every file may be opened (library use).
+  void RestrictDataFiles(std::vector<std::string> folders);
+  /// Whether a page may open the database file at `path` (relative to the working folder).
+  bool DataFileAllowed(std::string_view path) const;
 
  private:
   std::string web_root_;
   std::string page_dir_;
+  bool restrict_data_files_ = false;
+  std::vector<std::string> data_folders_;  // resolved, the web root included
 };
 
 struct PageContext {

@@ -37,6 +37,11 @@ class Regex {
   bool Test(std::string_view subject) const;
   /// `subject` with its first match replaced; `subject` unchanged when nothing matches.
   Result<std::string> ReplaceFirst(std::string_view subject, std::string_view replacement) const;
+  /// As ReplaceFirst, but every piece of `subject` that reaches the result (the text around the
+  /// match, "$&" and the groups the replacement names) is passed through `escape`, while the
+  /// replacement's own text is kept as it is: for untrusted subjects and markup replacements.
+  Result<std::string> ReplaceFirst(std::string_view subject, std::string_view replacement,
+                                   std::string (*escape)(std::string_view)) const;
 
  private:
   struct Impl;

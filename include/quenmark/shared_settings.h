@@ -16,7 +16,9 @@ struct SharedSettings {
   int32_t max_records = 0;
   /// Pop-up filter window instead of the inline filter row.
   bool popup_filters = false;
-  /// Date format the report manager gives grids (FormatDate codes); empty = none.
+  /// Date format the report manager (`DefaultDateFormat`) gives grids for date values without a
+  /// format of their own: a host date pattern ("dd/mm/yyyy", "Long Date") or FormatDate codes
+  /// ("%d %B %Y"); empty = none.
   std::string default_date_format;
   /// First page of the report builder's procedure pages.
   int16_t first_procedure_page = 0;

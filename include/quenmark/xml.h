@@ -10,6 +10,7 @@
 /// Threading: a document belongs to one thread at a time; different documents may be used on
 /// different threads at once.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -111,6 +112,12 @@ class XmlDocument {
   /// result as the stylesheet's xsl:output asks. The stylesheet may read files but not write
   /// files or reach the network.
   Result<std::string> Transform(const XmlDocument& stylesheet) const;
+  /// Applies `stylesheet` like Transform but hands the serialised result to `write` piece by
+  /// piece as it is serialised (a false return stops the writing), and returns the name of the
+  /// encoding the result is written in: the one the stylesheet's xsl:output names, "UTF-8" when
+  /// it names none. Characters the encoding cannot hold are written as character references.
+  Result<std::string> TransformTo(const XmlDocument& stylesheet,
+                                  const std::function<bool(std::string_view)>& write) const;
 
  private:
   void Reset(_xmlDoc* doc);

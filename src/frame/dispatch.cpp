@@ -37,6 +37,12 @@ const Member* DispatchTable::Find(std::string_view name) const {
   return nullptr;
 }
 
+void DispatchTable::Describe(std::string arguments, std::string description) {
+  if (members_.empty()) return;
+  members_.back().arguments = std::move(arguments);
+  members_.back().description = std::move(description);
+}
+
 Variant CallMember(Dispatchable& object, std::string_view name, std::vector<Variant> args) {
   const Member& member = FindOrThrow(object, name);
   if (!member.IsMethod()) Unsupported(name);

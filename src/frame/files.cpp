@@ -84,14 +84,33 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   return content.str();
 }
 
-Status WriteFileAtomic(const std::string& path, std::string_view content) {
+FileLock::FileLock(const std::string& path) {
   const std::string lock_path = path + ".lock";
-  FileHandle lock(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (!lock.valid()) return Status::Failure(Reason("Cannot create lock file", lock_path));
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) return Status::Failure(Reason("Cannot lock", lock_path));
+  fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    status_ = Status::Failure(Reason("Cannot create lock file", lock_path));
+    return;
   }
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      status_ = Status::Failure(Reason("Cannot lock", lock_path));
+      return;
+    }
+  }
+}
 
+FileLock::~FileLock() {
+  // Closing the descriptor releases the lock.
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Status WriteFileAtomic(const std::string& path, std::string_view content) {
+  FileLock lock(path);
+  if (!lock.status().ok()) return lock.status();
+  return ReplaceFileAtomic(path, content);
+}
+
+Status ReplaceFileAtomic(const std::string& path, std::string_view content) {
   std::string temp_path = path + ".tmpXXXXXX";
   FileHandle temp(::mkostemp(temp_path.data(), O_CLOEXEC));
   if (!temp.valid()) return Status::Failure(Reason("Cannot create temporary file for", path));

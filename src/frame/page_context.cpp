@@ -157,6 +157,14 @@ std::string Request::Item(std::string_view name) const {
 
 void Response::End() { throw ResponseEnded{}; }
 
+void Response::FailTooLarge() const {
+  std::string limit = body_limit_ % (size_t{1} << 20) == 0
+                          ? std::to_string(body_limit_ >> 20) + " MB"
+                          : std::to_string(body_limit_) + " bytes";
+  throw Error(ErrorNumber::kGeneric, "The response is larger than the server's limit of " + limit,
+              "Response.Write");
+}
+
 void Response::Redirect(const std::string& url) {
   // Line breaks in a header value would let the URL inject headers of its own.
   std::string location;
@@ -164,7 +172,19 @@ void Response::Redirect(const std::string& url) {
   for (char c : url) {
     if (c != '\r' && c != '\n') location.push_back(c);
   }
-  body_.clear();
+  // Browsers drop leading blanks and controls and tabs inside a scheme ("java\tscript:"); a
+  // redirect to script or inline data runs the sender's text in the site's name.
+  std::string scheme;
+  for (char c : location) {
+    if (c == ':') break;
+    if (static_cast<unsigned char>(c) > ' ') scheme.push_back(LowerAscii(c));
+  }
+  if (location.find(':') != std::string::npos &&
+      (scheme == "javascript" || scheme == "vbscript" || scheme == "data")) {
+    throw Error(ErrorNumber::kInvalidArgument,
+                "Redirect refuses " + scheme + ": addresses", "Response.Redirect");
+  }
+  Clear();
   status_ = "302 Object moved";
   AddHeader("Location", location);
   body_ =
@@ -183,7 +203,40 @@ void Response::AddHeader(std::string name, std::string value) {
     throw Error(ErrorNumber::kInvalidArgument, "Header values may not contain line breaks",
                 "Response.AddHeader");
   }
+  // Other control characters (NUL, VT, FF, ...) would be cut or read differently by the
+  // server and by browsers; a tab is ordinary white space.
+  if (std::any_of(value.begin(), value.end(), [](char c) {
+        auto byte = static_cast<unsigned char>(c);
+        return (byte < ' ' && c != '\t') || byte == 0x7f;
+      })) {
+    throw Error(ErrorNumber::kInvalidArgument, "Header values may not contain control characters",
+                "Response.AddHeader");
+  }
   headers_.emplace_back(std::move(name), std::move(value));
+}
+
+bool Response::SendBody(const BodySink& sink) {
+  if (!body_.empty() && !sink(body_)) return false;
+  body_.clear();
+  if (!stream_) return true;
+  BodyStream stream = std::move(stream_);
+  stream_ = nullptr;
+  bool delivered = true;
+  stream([&](std::string_view bytes) {
+    if (delivered && !sink(bytes)) delivered = false;
+    return delivered;
+  });
+  return delivered;
+}
+
+void Response::CompleteBody() {
+  if (!stream_) return;
+  BodyStream stream = std::move(stream_);
+  stream_ = nullptr;
+  stream([this](std::string_view bytes) {
+    Write(bytes);
+    return true;
+  });
 }
 
 int Response::StatusCode() const {
@@ -236,6 +289,33 @@ void StateStore::Clear() {
 
 // ---------------------------------------------------------------------------------------------
 // Server
+
+void Server::RestrictDataFiles(std::vector<std::string> folders) {
+  namespace fs = std::filesystem;
+  restrict_data_files_ = true;
+  data_folders_.clear();
+  // Resolved once here: a page may open several files.
+  folders.push_back(web_root_);
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    fs::path base = fs::weakly_canonical(fs::absolute(fs::path(folder), ec), ec);
+    if (!ec && !base.empty()) data_folders_.push_back(base.string());
+  }
+}
+
+bool Server::DataFileAllowed(std::string_view path) const {
+  if (!restrict_data_files_) return true;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  // Symbolic links and ".." are resolved first, so only where the file really is counts.
+  fs::path file = fs::weakly_canonical(fs::absolute(fs::path(path), ec), ec);
+  if (ec) return false;
+  auto inside = [&](const std::string& folder) {
+    fs::path relative = file.lexically_relative(folder);
+    return !relative.empty() && *relative.begin() != ".." && relative != ".";
+  };
+  return std::any_of(data_folders_.begin(), data_folders_.end(), inside);
+}
 
 std::string Server::MapPath(std::string_view path) const {
   std::error_code ec;

@@ -120,6 +120,72 @@ Result<std::string> Regex::ReplaceFirst(std::string_view subject,
   return Status::Failure(ErrorText(PCRE2_ERROR_NOMEMORY));
 }
 
+Result<std::string> Regex::ReplaceFirst(std::string_view subject, std::string_view replacement,
+                                        std::string (*escape)(std::string_view)) const {
+  MatchDataPtr data(pcre2_match_data_create_from_pattern(impl_->code.get(), nullptr));
+  if (!data) return Status::Failure(ErrorText(PCRE2_ERROR_NOMEMORY));
+  int rc =
+      pcre2_match(impl_->code.get(), Bytes(subject), subject.size(), 0, 0, data.get(), nullptr);
+  if (rc == PCRE2_ERROR_JIT_STACKLIMIT) {
+    rc = pcre2_match(impl_->code.get(), Bytes(subject), subject.size(), 0, PCRE2_NO_JIT,
+                     data.get(), nullptr);
+  }
+  if (rc == PCRE2_ERROR_NOMATCH) return escape(subject);
+  if (rc < 0) return Status::Failure(ErrorText(rc));
+  const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());
+  const uint32_t pairs = pcre2_get_ovector_count(data.get());
+  // The text of group n, or "" when the group does not exist or did not take part.
+  auto group = [&](uint32_t n) -> std::string_view {
+    if (n >= pairs || ovector[2 * n] == PCRE2_UNSET) return {};
+    return subject.substr(ovector[2 * n], ovector[2 * n + 1] - ovector[2 * n]);
+  };
+
+  std::string out = escape(subject.substr(0, ovector[0]));
+  // The same reference rules as the engine path: $n, ${n}, $& and $$; any other "$" is literal.
+  for (size_t i = 0; i < replacement.size(); ++i) {
+    const char c = replacement[i];
+    const char next = i + 1 < replacement.size() ? replacement[i + 1] : '\0';
+    if (c != '$') {
+      out += c;
+    } else if (next == '&') {
+      out += escape(group(0));
+      ++i;
+    } else if (next == '$') {
+      out += '$';
+      ++i;
+    } else if (next >= '0' && next <= '9') {
+      uint32_t n = 0;
+      size_t j = i + 1;
+      while (j < replacement.size() && replacement[j] >= '0' && replacement[j] <= '9' &&
+             n < 100000) {
+        n = n * 10 + static_cast<uint32_t>(replacement[j] - '0');
+        ++j;
+      }
+      out += escape(group(n));
+      i = j - 1;
+    } else if (next == '{') {
+      const size_t close = replacement.find('}', i + 2);
+      if (close == std::string_view::npos || close == i + 2) {
+        return Status::Failure("Invalid group reference in the replacement text");
+      }
+      const std::string name(replacement.substr(i + 2, close - i - 2));
+      int n = -1;
+      if (name.find_first_not_of("0123456789") == std::string::npos && name.size() < 6) {
+        n = std::stoi(name);
+      } else {
+        n = pcre2_substring_number_from_name(impl_->code.get(), Bytes(name));
+        if (n < 0) return Status::Failure("Unknown group name in the replacement text: " + name);
+      }
+      out += escape(group(static_cast<uint32_t>(n)));
+      i = close;
+    } else {
+      out += '$';
+    }
+  }
+  out += escape(subject.substr(ovector[1]));
+  return out;
+}
+
 Result<std::string> ReplaceFirstMatch(std::string_view subject, std::string_view pattern,
                                       std::string_view replacement, bool ignore_case) {
   auto regex = Regex::Compile(pattern, Regex::Options{ignore_case, false});

@@ -52,16 +52,21 @@ const DispatchTable& StringBuffer::Members() const {
                   self.ReInit();
                   return Variant();
                 })
+        .Doc("", "Empties the buffer.")
         .Method("SetString",
                 [](StringBuffer& self, Arguments& args) {
                   self.SetString(args.Text(0));
                   return Variant();
                 })
+        .Doc("text", "Replaces the content with the text.")
         .Method("ToString", [](StringBuffer& self, Arguments&) { return Variant(self.ToString()); })
-        .Method("Append", [](StringBuffer& self, Arguments& args) {
-          self.Append(args.Text(0));
-          return Variant();
-        });
+        .Doc("", "Returns the content.")
+        .Method("Append",
+                [](StringBuffer& self, Arguments& args) {
+                  self.Append(args.Text(0));
+                  return Variant();
+                })
+        .Doc("text", "Appends the text.");
     return table;
   }();
   return kTable;

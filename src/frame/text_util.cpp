@@ -1,6 +1,7 @@
 #include "frame/text_util.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace quenmark {
 
@@ -35,6 +36,44 @@ std::string_view Trim(std::string_view text, std::string_view blanks) {
   if (begin == std::string_view::npos) return text.substr(text.size());
   size_t end = text.find_last_not_of(blanks);
   return text.substr(begin, end - begin + 1);
+}
+
+namespace {
+constexpr std::string_view kBase64UrlAlphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+}  // namespace
+
+std::string EncodeBase64Url(std::string_view bytes) {
+  std::string out;
+  out.reserve((bytes.size() * 4 + 2) / 3);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    auto byte = [&](size_t k) {
+      return k < bytes.size() ? static_cast<uint32_t>(static_cast<unsigned char>(bytes[k])) : 0u;
+    };
+    const uint32_t chunk = (byte(i) << 16) | (byte(i + 1) << 8) | byte(i + 2);
+    const size_t chars = std::min<size_t>(bytes.size() - i, 3) + 1;
+    for (size_t k = 0; k < chars; ++k) out += kBase64UrlAlphabet[(chunk >> (18 - 6 * k)) & 63];
+  }
+  return out;
+}
+
+std::optional<std::string> DecodeBase64Url(std::string_view text) {
+  if (text.size() % 4 == 1) return std::nullopt;
+  std::string out;
+  out.reserve(text.size() * 3 / 4);
+  uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    const size_t index = kBase64UrlAlphabet.find(c);
+    if (index == std::string_view::npos) return std::nullopt;
+    bits = (bits << 6) | static_cast<uint32_t>(index);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return out;
 }
 
 }  // namespace quenmark

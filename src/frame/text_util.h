@@ -3,6 +3,7 @@
 // ASCII-only on purpose: names, keys and keywords are ASCII, and leaving every byte >= 0x80
 // alone keeps UTF-8 text intact whatever locale the process runs in.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,5 +37,11 @@ inline bool Contains(std::string_view text, std::string_view part) {
 
 /// `text` without its leading and trailing characters from `blanks`; a view into `text`.
 std::string_view Trim(std::string_view text, std::string_view blanks = kWhitespace);
+
+/// Standard base64 with the URL-safe alphabet ("-" and "_") and no padding: bytes that travel in
+/// addresses and tokens.
+std::string EncodeBase64Url(std::string_view bytes);
+/// The bytes of an `EncodeBase64Url` text; nullopt for any other character or a broken length.
+std::optional<std::string> DecodeBase64Url(std::string_view text);
 
 }  // namespace quenmark

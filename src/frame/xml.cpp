@@ -1,8 +1,11 @@
 #include "quenmark/xml.h"
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlIO.h>
 #include <libxml/xmlsave.h>
+#include <libxslt/imports.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
 #include <libxslt/xslt.h>
@@ -347,13 +350,19 @@ Status XmlDocument::Save(const std::string& path) const {
   return WriteFileAtomic(path, ToXml());
 }
 
-Result<std::string> XmlDocument::Transform(const XmlDocument& stylesheet) const {
-  PrepareThread();
-  if (xmlDocGetRootElement(stylesheet.doc_.get()) == nullptr) {
-    return Status::Failure("The stylesheet is empty");
-  }
+namespace {
+
+// A stylesheet applied to a document: the parsed stylesheet (which names the output encoding and
+// method) and the result tree.
+struct AppliedStylesheet {
+  std::unique_ptr<xsltStylesheet, StylesheetDeleter> style;
+  std::unique_ptr<xmlDoc, DocDeleter> result;
+};
+
+// Parses `stylesheet` and applies it to `source` with file and network access forbidden.
+Result<AppliedStylesheet> ApplyStylesheet(xmlDocPtr stylesheet, xmlDocPtr source) {
   // The stylesheet takes ownership of the tree it is built from, so it gets a copy.
-  xmlDocPtr copy = xmlCopyDoc(stylesheet.doc_.get(), 1);
+  xmlDocPtr copy = xmlCopyDoc(stylesheet, 1);
   std::unique_ptr<xsltStylesheet, StylesheetDeleter> style(xsltParseStylesheetDoc(copy));
   if (!style) {
     xmlFreeDoc(copy);
@@ -362,7 +371,7 @@ Result<std::string> XmlDocument::Transform(const XmlDocument& stylesheet) const 
   if (style->errors > 0) return Status::Failure(TakeMessages("The stylesheet is not valid XSLT"));
 
   std::unique_ptr<xsltTransformContext, TransformContextDeleter> ctxt(
-      xsltNewTransformContext(style.get(), doc_.get()));
+      xsltNewTransformContext(style.get(), source));
   std::unique_ptr<xsltSecurityPrefs, SecurityPrefsDeleter> prefs(xsltNewSecurityPrefs());
   if (!ctxt || !prefs) return Status::Failure("Out of memory");
   xsltSetSecurityPrefs(prefs.get(), XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
@@ -372,10 +381,24 @@ Result<std::string> XmlDocument::Transform(const XmlDocument& stylesheet) const 
   xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get());
 
   std::unique_ptr<xmlDoc, DocDeleter> result(
-      xsltApplyStylesheetUser(style.get(), doc_.get(), nullptr, nullptr, nullptr, ctxt.get()));
+      xsltApplyStylesheetUser(style.get(), source, nullptr, nullptr, nullptr, ctxt.get()));
   if (!result || ctxt->state == XSLT_STATE_ERROR || ctxt->state == XSLT_STATE_STOPPED) {
     return Status::Failure(TakeMessages("The transformation failed"));
   }
+  return AppliedStylesheet{std::move(style), std::move(result)};
+}
+
+}  // namespace
+
+Result<std::string> XmlDocument::Transform(const XmlDocument& stylesheet) const {
+  PrepareThread();
+  if (xmlDocGetRootElement(stylesheet.doc_.get()) == nullptr) {
+    return Status::Failure("The stylesheet is empty");
+  }
+  auto applied = ApplyStylesheet(stylesheet.doc_.get(), doc_.get());
+  if (!applied) return applied.status();
+  const auto& style = applied->style;
+  const auto& result = applied->result;
   xmlChar* text = nullptr;
   int length = 0;
   if (xsltSaveResultToString(&text, &length, result.get(), style.get()) != 0) {
@@ -387,6 +410,56 @@ Result<std::string> XmlDocument::Transform(const XmlDocument& stylesheet) const 
   xmlFree(text);
   tls_messages.clear();
   return output;
+}
+
+Result<std::string> XmlDocument::TransformTo(
+    const XmlDocument& stylesheet, const std::function<bool(std::string_view)>& write) const {
+  PrepareThread();
+  if (xmlDocGetRootElement(stylesheet.doc_.get()) == nullptr) {
+    return Status::Failure("The stylesheet is empty");
+  }
+  auto applied = ApplyStylesheet(stylesheet.doc_.get(), doc_.get());
+  if (!applied) return applied.status();
+  const auto& style = applied->style;
+  const auto& result = applied->result;
+
+  // The output encoding as the stylesheet (or one it imports) names it; UTF-8 needs no encoder.
+  const xmlChar* encoding = nullptr;
+  XSLT_GET_IMPORT_PTR(encoding, style.get(), encoding)
+  xmlCharEncodingHandlerPtr encoder = nullptr;
+  std::string encoding_name = "UTF-8";
+  if (encoding != nullptr) {
+    encoder = xmlFindCharEncodingHandler(reinterpret_cast<const char*>(encoding));
+    if (encoder == nullptr) return Status::Failure("Unknown output encoding");
+    if (xmlStrcasecmp(reinterpret_cast<const xmlChar*>(encoder->name),
+                      reinterpret_cast<const xmlChar*>("UTF-8")) == 0) {
+      encoder = nullptr;
+    } else {
+      encoding_name = reinterpret_cast<const char*>(encoding);
+    }
+  }
+  struct Target {
+    const std::function<bool(std::string_view)>* write;
+    bool stopped = false;
+  } target{&write};
+  auto write_callback = [](void* context, const char* bytes, int length) -> int {
+    auto* to = static_cast<Target*>(context);
+    if (to->stopped || !(*to->write)(std::string_view(bytes, static_cast<size_t>(length)))) {
+      to->stopped = true;
+      return -1;
+    }
+    return length;
+  };
+  xmlOutputBufferPtr buffer = xmlOutputBufferCreateIO(write_callback, nullptr, &target, encoder);
+  if (buffer == nullptr) return Status::Failure("Out of memory");
+  const int written = xsltSaveResultTo(buffer, result.get(), style.get());
+  const int closed = xmlOutputBufferClose(buffer);
+  if (target.stopped) return Status::Failure("The result could not be delivered");
+  if (written < 0 || closed < 0) {
+    return Status::Failure(TakeMessages("The result could not be written"));
+  }
+  tls_messages.clear();
+  return encoding_name;
 }
 
 }  // namespace quenmark

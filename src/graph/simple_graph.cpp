@@ -97,43 +97,71 @@ DispatchTable BuildMembers() {
     return [setter](SimpleGraph& g, const Variant& v) { (g.*setter)(v); };
   };
   b.WriteOnly("ScaleSize", number(&SimpleGraph::ScaleSize))
+      .Doc("number", "Value units between two scale lines; 0 chooses them from the data.")
       .WriteOnly("Spacing", number(&SimpleGraph::Spacing))
+      .Doc("number", "Pixel gap after each column (0 for none).")
       .WriteOnly("BarWidth", number(&SimpleGraph::BarWidth))
+      .Doc("number", "Pixel width of one bar; below 2 it is computed.")
       .WriteOnly("MaxBarHeight", number(&SimpleGraph::MaxBarHeight))
+      .Doc("number", "Pixel height of the plot above the zero line (default 200).")
       .WriteOnly("XScaleValues", list(&SimpleGraph::XScaleValues))
+      .Doc("list", "Labels under the columns: a list, or a text split at \",\".")
       .WriteOnly("xALign", text(&SimpleGraph::xALign))
+      .Doc("text", "align attribute of the column labels.")
       .WriteOnly("TitleClassName", text(&SimpleGraph::TitleClassName))
+      .Doc("text", "CSS class of the title.")
       .WriteOnly("xLabelClassName", text(&SimpleGraph::xLabelClassName))
+      .Doc("text", "CSS class of the x caption.")
       .WriteOnly("yLabelClassName", text(&SimpleGraph::yLabelClassName))
+      .Doc("text", "CSS class of the y caption.")
       .WriteOnly("Title", text(&SimpleGraph::Title))
+      .Doc("text", "Title above the graph.")
       .WriteOnly("xLabel", text(&SimpleGraph::xLabel))
+      .Doc("text", "Caption under the graph.")
       .WriteOnly("yLabel", text(&SimpleGraph::yLabel))
+      .Doc("text", "Caption left of the graph, one character per line.")
       .WriteOnly("BgColor", text(&SimpleGraph::BgColor))
+      .Doc("text", "Background colour of the plot.")
       .WriteOnly("vLineColor", text(&SimpleGraph::vLineColor))
+      .Doc("text", "Colour of the lines between columns and of the legend frame.")
       .WriteOnly("hLineColor", text(&SimpleGraph::hLineColor))
+      .Doc("text", "Colour of the horizontal grid lines.")
       .WriteOnly("ScaleColor", text(&SimpleGraph::ScaleColor))
+      .Doc("text", "Colour of the axes, tick marks and labels.")
       .WriteOnly("Colors", list(&SimpleGraph::Colors))
+      .Doc("list", "Bar colours, one per row (repeated when there are more rows).")
       .WriteOnly("Legend", list(&SimpleGraph::Legend))
+      .Doc("list", "Legend entries, one per row.")
       .WriteOnly("ShowVLines", flag(&SimpleGraph::ShowVLines))
+      .Doc("true/false", "Draws lines between the columns.")
       .WriteOnly("ShowHLines", flag(&SimpleGraph::ShowHLines))
+      .Doc("true/false", "Draws horizontal grid lines at the scale steps.")
       .WriteOnly("AddScale", flag(&SimpleGraph::AddScale))
+      .Doc("true/false", "Draws the axes, scale labels, tick marks and x labels (default true).")
       .WriteOnly("Stacked", flag(&SimpleGraph::Stacked))
+      .Doc("true/false", "Stacks the rows of a column into one bar.")
       .WriteOnly("Relative", flag(&SimpleGraph::Relative))
+      .Doc("true/false", "Stacks each column as percentages of its total (100% high).")
       .Method("AddRow",
               [](SimpleGraph& g, Arguments& args) {
                 g.AddRow(args.Get(0));
                 return Variant();
               })
+      .Doc("values", "Adds a row (one data series): a list of numbers or a text joined by \",\".")
       .Method("AddRowData",
               [](SimpleGraph& g, Arguments& args) {
                 g.AddRowData(args.Text(0), args.Get(1));
                 return Variant();
               })
+      .Doc("name, values", "Adds a named row; the names become the legend when none is set.")
       .Method("GetGraph", [](SimpleGraph& g, Arguments&) { return Variant(g.GetGraph()); })
-      .Method("Draw", [](SimpleGraph& g, Arguments&) {
-        g.Draw();
-        return Variant();
-      });
+      .Doc("", "Returns the graph's HTML.")
+      .Method("Draw",
+              [](SimpleGraph& g, Arguments&) {
+                g.Draw();
+                return Variant();
+              })
+      .Doc("", "Writes the graph into the page.");
   return table;
 }
 

@@ -1,8 +1,10 @@
 #include "grid/grid_graph.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
+#include "grid/grid_state.h"
 #include "quenmark/conversions.h"
 #include "quenmark/error.h"
 #include "quenmark/shared_procedures.h"
@@ -61,6 +63,20 @@ int64_t ResolveLegendColumn(const std::string& legend_column,
 
 }  // namespace
 
+std::vector<size_t> GraphColumns(const std::string& legend_column,
+                                 const std::vector<std::string>& names,
+                                 const std::vector<int>& categories) {
+  std::vector<size_t> wanted;
+  const int64_t legend = ResolveLegendColumn(legend_column, names);
+  for (size_t c = 0; c < names.size() && c < categories.size(); ++c) {
+    if (static_cast<int64_t>(c) == legend || categories[c] == FieldNumber ||
+        categories[c] == FieldMoney) {
+      wanted.push_back(c);
+    }
+  }
+  return wanted;
+}
+
 void DrawGridGraph(const GridGraphInput& input,
                    const std::function<void(std::string_view)>& write) {
   int step = 1;
@@ -81,7 +97,10 @@ void DrawGridGraph(const GridGraphInput& input,
     step = 3;
     // A result without records has nothing to draw either; it gets the same message rather
     // than an error page (an empty filter result is an ordinary outcome).
-    const size_t record_count = column_count == 0 ? 0 : input.columns[0].size();
+    size_t record_count = 0;
+    for (const std::vector<Variant>& column : input.columns) {
+      record_count = std::max(record_count, column.size());
+    }
     if (value_columns.empty() || record_count == 0) {
       write(kRowsNotAdded);
       return;
@@ -97,6 +116,7 @@ void DrawGridGraph(const GridGraphInput& input,
     for (size_t r = 0; r < record_count; ++r) {
       step = 6;
       std::string name = has_legend ? input.columns[static_cast<size_t>(legend)][r].ToText() : "";
+      if (input.encode_values) name = EscapeHtml(name);
       row.clear();
       for (size_t k = 0; k < value_columns.size(); ++k) {
         if (k > 0) row += ',';

@@ -158,7 +158,7 @@ void ReadPostedFields(const FieldCollection& form, GridState& state) {
     state.page_size = *size;
   }
 
-  if (std::optional<int16_t> index = ToInt16(form.Get("curidx"))) state.current_index = *index;
+  if (std::optional<int32_t> index = ToInt32(form.Get("curidx"))) state.current_index = *index;
   if (std::optional<bool> all = ToBoolean(form.Get("showall"))) state.show_all = *all;
   if (std::optional<bool> remove = ToBoolean(form.Get("rsort"))) state.remove_sort = *remove;
   state.last_sort = form.Get("lastsort");
@@ -199,7 +199,7 @@ void ApplyPostbackArgument(std::string_view encoded_argument, GridState& state) 
       state.print_mode = true;
       break;
     case '6':
-      if (std::optional<int16_t> index = ToInt16(GetArgument(args, "curidx"))) {
+      if (std::optional<int32_t> index = ToInt32(GetArgument(args, "curidx"))) {
         state.current_index = *index;
       }
       state.show_all = false;

@@ -16,7 +16,7 @@ struct GridState {
   std::string return_report_id;  ///< "rurl1"
   int32_t start_rec = 0;         ///< 1-based first row of the page ("start")
   int16_t page_size = 0;         ///< rows per page ("npagesize", else "pagesize")
-  int16_t current_index = 0;     ///< expanded master group ("curidx")
+  int32_t current_index = 0;     ///< expanded master group ("curidx")
   bool show_all = false;         ///< every master group expanded ("showall")
   bool remove_sort = false;      ///< the click removes `sort_column` from the order ("rsort")
   std::string last_sort;         ///< order list shown when a header was clicked ("lastsort")

@@ -16,24 +16,24 @@ constexpr std::string_view kResetArgument = "3start:1;";
 
 // Whole-number quotient rounded to the nearest integer, halves to the even neighbour (how the
 // page counter has always turned a row offset into a page). `den` must be positive.
-int RoundedQuotient(int num, int den) {
-  int quotient = num / den;
-  int remainder = num % den;
+int64_t RoundedQuotient(int64_t num, int64_t den) {
+  int64_t quotient = num / den;
+  int64_t remainder = num % den;
   if (remainder < 0) {
     --quotient;
     remainder += den;
   }
-  const int twice = 2 * remainder;
+  const int64_t twice = 2 * remainder;
   if (twice > den || (twice == den && quotient % 2 != 0)) ++quotient;
   return quotient;
 }
 
 // Appends the counter template with its three placeholders filled in, in one pass.
-void AppendPageCount(std::string_view pattern, int current_page, int page_count, int records,
-                     std::string& out) {
+void AppendPageCount(std::string_view pattern, int64_t current_page, int64_t page_count,
+                     int64_t records, std::string& out) {
   struct Placeholder {
     std::string_view name;
-    int value;
+    int64_t value;
   };
   const Placeholder placeholders[] = {
       {"@CurrentPage", current_page}, {"@NumOfPages", page_count}, {"@NumOfRecs", records}};
@@ -60,21 +60,24 @@ void AppendPageCount(std::string_view pattern, int current_page, int page_count,
   out.append(pattern, pos);
 }
 
+// Row and page numbers are computed in 64 bits: a posted start near the largest 32-bit value
+// plus a page size must not wrap around.
 void AppendPagingLinks(const NavigationBarInput& input, std::string& out) {
   const DisplayTexts& texts = input.texts;
-  const int ps = input.page_size;
-  const int start = input.start;
-  const int last = input.last;
-  const int records = std::max(last + 1, 0);
-  const int current_page = RoundedQuotient(start, ps) + 1;
-  const int page_count = (records + ps - 1) / ps;
-  const int end = std::min(start + ps - 1, last);
-  const int first_listed = std::max(current_page - 3, 1);
-  const int last_listed = std::min(current_page + 3, page_count);
+  const int64_t ps = input.page_size;
+  const int64_t start = input.start;
+  const int64_t last = input.last;
+  const int64_t records = std::max<int64_t>(last + 1, 0);
+  const int64_t current_page = RoundedQuotient(start, ps) + 1;
+  const int64_t page_count = (records + ps - 1) / ps;
+  const int64_t end = std::min(start + ps - 1, last);
+  const int64_t first_listed = std::max<int64_t>(current_page - 3, 1);
+  const int64_t last_listed = std::min(current_page + 3, page_count);
   const bool numbers = texts.ShowPageNumbers();
   const bool more_after = end < last;
 
-  auto nav_link = [&](std::string_view text, int row_index, bool enabled, std::string_view title) {
+  auto nav_link = [&](std::string_view text, int64_t row_index, bool enabled,
+                      std::string_view title) {
     AppendNavLink(text, row_index, enabled, title, input.paging_link_class, input.paging_link_style,
                   out);
   };
@@ -88,11 +91,11 @@ void AppendPagingLinks(const NavigationBarInput& input, std::string& out) {
 
   // A start that is not on a page boundary could put the previous page before the first row;
   // that link goes to the first row instead.
-  nav_link(texts.Get(DisplayText::kPrevText), std::max(start - ps, 0), start >= 1,
+  nav_link(texts.Get(DisplayText::kPrevText), std::max<int64_t>(start - ps, 0), start >= 1,
            texts.Get(DisplayText::kPrevTitle));
 
   if (numbers) {
-    for (int page = first_listed; page <= last_listed; ++page) {
+    for (int64_t page = first_listed; page <= last_listed; ++page) {
       nav_link(std::to_string(page), (page - 1) * ps, page != current_page, {});
     }
   }
@@ -100,7 +103,7 @@ void AppendPagingLinks(const NavigationBarInput& input, std::string& out) {
   nav_link(texts.Get(DisplayText::kNextText), start + ps, more_after,
            texts.Get(DisplayText::kNextTitle));
   if (more_after && numbers) out += kEllipsis;
-  nav_link(texts.Get(DisplayText::kLastText), std::max(page_count - 1, 0) * ps, more_after,
+  nav_link(texts.Get(DisplayText::kLastText), std::max<int64_t>(page_count - 1, 0) * ps, more_after,
            texts.Get(DisplayText::kLastTitle));
 }
 
@@ -113,7 +116,7 @@ std::string GridPostBackHref(std::string_view argument) {
   return href;
 }
 
-void AppendNavLink(std::string_view text, int row_index, bool enabled, std::string_view title,
+void AppendNavLink(std::string_view text, int64_t row_index, bool enabled, std::string_view title,
                    std::string_view paging_link_class, std::string_view paging_link_style,
                    std::string& out) {
   if (!enabled) {

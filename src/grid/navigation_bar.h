@@ -3,6 +3,7 @@
 // second cell with the reset link, the page-size box and the reload link (a close link in print
 // mode). Every link is a postback of the grid form; the bar is a pure function of its input.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -32,7 +33,7 @@ void AppendNavigationBar(const NavigationBarInput& input, std::string& out);
 /// Appends one paging link to row `row_index` (0-based): "&nbsp;<a ...>text</a>&nbsp;" when
 /// enabled; when disabled a numeric text is written as "&nbsp;[text]&nbsp;" and anything else
 /// is omitted.
-void AppendNavLink(std::string_view text, int row_index, bool enabled, std::string_view title,
+void AppendNavLink(std::string_view text, int64_t row_index, bool enabled, std::string_view title,
                    std::string_view paging_link_class, std::string_view paging_link_style,
                    std::string& out);
 

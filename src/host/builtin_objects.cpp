@@ -10,6 +10,7 @@
 #include "quenmark/dispatch.h"
 #include "quenmark/simple_graph.h"
 #include "quenmark/string_buffer.h"
+#include "quenmark/tabulon2.h"
 
 namespace quenmark {
 
@@ -18,6 +19,7 @@ void RegisterBuiltinObjects(ObjectRegistry& registry) {
   registry.Register("Quenmark.Connection", [] { return std::make_shared<ConnectionObject>(); });
   registry.Register("Quenmark.DataGrid", [] { return std::make_shared<DataGrid>(); });
   registry.Register("Quenmark.SimpleGraph", [] { return std::make_shared<SimpleGraph>(); });
+  registry.Register("Quenmark.Tabulon2", [] { return std::make_shared<Tabulon2>(); });
 }
 
 namespace host {

@@ -1,4 +1,5 @@
 #include "host/host_objects.h"
+#include "host/session_store.h"
 
 #include <utility>
 #include <vector>
@@ -342,8 +343,11 @@ class StateObject final : public HostObject {
           .ReadOnly("SessionID",
                     [](StateObject& self) -> Variant { return self.link().session_id; })
           .Method("Abandon", [](StateObject& self, Arguments&) -> Variant {
+            // The visitor keeps no id that was in use: what the page stores afterwards goes
+            // into an empty session under a new id.
             self.Store().Clear();
             self.link().session_abandoned = true;
+            self.link().session_id = SessionStore::NewId();
             return {};
           });
     } else {

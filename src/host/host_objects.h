@@ -36,6 +36,8 @@ class HostObjects {
 
   /// True when the page called Session.Abandon().
   bool SessionAbandoned() const { return link_->session_abandoned; }
+  /// The session id at the end of the page (a new one after Abandon).
+  const std::string& SessionId() const { return link_->session_id; }
 
  private:
   std::shared_ptr<HostLink> link_;

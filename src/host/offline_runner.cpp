@@ -7,6 +7,7 @@
 #include "frame/text_util.h"
 #include "host/page_engine.h"
 #include "host/request_runner.h"
+#include "host/request_target.h"
 #include "quenmark/host.h"
 
 namespace quenmark {
@@ -91,18 +92,18 @@ Result<Response> RunOffline(const OfflineRequest& offline) {
     request.SetServerVariable("CONTENT_TYPE", "application/x-www-form-urlencoded");
     request.SetServerVariable("CONTENT_LENGTH", std::to_string(offline.form->size()));
   }
+  // A repeated header reads as its values joined by ", ", as the server gives it.
+  for (const auto& [name, value] : host::JoinRepeatedHeaders(offline.headers)) {
+    request.SetServerVariable(host::HeaderVariableName(name), value);
+  }
   for (const auto& [name, value] : offline.headers) {
-    // A repeated header reads as its values joined by ", ", as the server gives it.
-    std::string variable = host::HeaderVariableName(name);
-    std::string existing = request.ServerVariable(variable);
-    request.SetServerVariable(variable, existing.empty() ? value : existing + ", " + value);
-    if (EqualsIgnoreCase(name, "cookie")) {
-      request.Cookies().AddCookieHeader(value);
-    }
+    if (EqualsIgnoreCase(name, "cookie")) request.Cookies().AddCookieHeader(value);
   }
 
   Response response;
   Server server(root.string(), page.parent_path().string());
+  server.RestrictDataFiles(offline.data_folders);
+  response.SetBodyLimit(offline.max_response_bytes);
   Session session;
   for (const auto& [name, value] : offline.session) session.Set(name, Variant(value));
   Application application;

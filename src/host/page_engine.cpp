@@ -9,6 +9,7 @@
 
 #include "frame/text_util.h"
 #include "host/builtin_objects.h"
+#include "host/pattern_guard.h"
 #include "host/qsp_compiler.h"
 
 namespace quenmark::host {
@@ -26,6 +27,7 @@ struct RunState {
   bool has_deadline = false;
   size_t memory_limit = 0;
   size_t memory_used = 0;
+  bool timed_out = false;  // once set, no pcall can catch the page's end
 };
 
 RunState& StateOf(lua_State* L) { return **static_cast<RunState**>(lua_getextraspace(L)); }
@@ -53,12 +55,20 @@ struct LuaCloser {
 };
 using LuaPtr = std::unique_ptr<lua_State, LuaCloser>;
 
+void PatternClockCheck(lua_State* L);
+
 void TimeHook(lua_State* L, lua_Debug*) {
   RunState& state = StateOf(L);
-  if (state.has_deadline && std::chrono::steady_clock::now() > state.deadline) {
+  if (state.timed_out || (state.has_deadline && std::chrono::steady_clock::now() > state.deadline)) {
+    state.timed_out = true;
+    // Every few instructions from now on, so that a handler that caught it cannot go on.
+    lua_sethook(L, TimeHook, LUA_MASKCOUNT, 1);
     luaL_error(L, "the page ran longer than its time limit and was stopped");
   }
 }
+
+// The same limit inside the string library's pattern searches.
+void PatternClockCheck(lua_State* L) { TimeHook(L, nullptr); }
 
 std::string_view ViewOf(lua_State* L, int index) {
   size_t length = 0;
@@ -128,15 +138,41 @@ int PageCreateObject(lua_State* L) {
   });
 }
 
+// True when a part of the path starts with "." and is not "." or ".." themselves: the folders
+// such as .quenmark (the installation secret), .reports and .locale are private to the host,
+// as the web server never serves them.
+bool HasPrivatePart(std::string_view path) {
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view part = path.substr(start, end - start);
+    if (!part.empty() && part.front() == '.' && part != "." && part != "..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 // Loads the file a page names (relative to the page, or "/..." from the root) as a function.
-// Returns false with a message on the stack when the file is missing.
+// Returns false with a message on the stack when the file is missing or private. A private file
+// is refused before it is read, so none of its bytes can reach an error message.
 bool LoadScriptFile(lua_State* L, const std::string& name) {
   RunState& state = StateOf(L);
+  constexpr char kPrivate[] = "cannot open %s: names starting with \".\" are private";
+  if (HasPrivatePart(name)) {
+    lua_pushfstring(L, kPrivate, name.c_str());
+    return false;
+  }
   std::string physical;
   Guarded(L, [&] {
     physical = state.context->server.MapPath(name);
     return 0;
   });
+  // Also after resolution: a symbolic link may lead into a private folder.
+  if (HasPrivatePart(fs::path(physical).lexically_relative(state.root).generic_string())) {
+    lua_pushfstring(L, kPrivate, name.c_str());
+    return false;
+  }
   std::error_code ec;
   if (!fs::is_regular_file(physical, ec)) {
     lua_pushfstring(L, "cannot open %s", name.c_str());
@@ -206,8 +242,9 @@ int RootSearcher(lua_State* L) {
   return 1;
 }
 
+// True for the errors no pcall may stop: Response.End and the page's time limit.
 int IsEnd(lua_State* L) {
-  lua_pushboolean(L, IsEndMarker(L, 1));
+  lua_pushboolean(L, IsEndMarker(L, 1) || StateOf(L).timed_out);
   return 1;
 }
 
@@ -393,6 +430,7 @@ void PageEngine::Run(const std::string& path, const std::string& virtual_path, P
   lua_pushcfunction(L, [](lua_State* L) -> int {
     auto* setup = static_cast<Setup*>(lua_touserdata(L, 1));
     OpenSandbox(L);
+    if (StateOf(L).has_deadline) GuardPatternFunctions(L, PatternClockCheck);
     OpenBridge(L);
     SetGlobalObject(L, "Request", setup->objects->request);
     SetGlobalObject(L, "Response", setup->objects->response);

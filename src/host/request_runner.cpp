@@ -65,7 +65,8 @@ void WriteErrorPage(Response& response, const std::string& page_name,
       Server::HTMLEncode(page_name) + "</b>";
   if (!file.empty() && file != page_name) body += " in <b>" + Server::HTMLEncode(file) + "</b>";
   if (!line.empty()) body += ", line <b>" + Server::HTMLEncode(line) + "</b>";
-  body += "</p>\n<pre>" + Server::HTMLEncode(Message(failure)) + "</pre>\n</body></html>\n";
+  body += "</p>\n<pre>" + Server::HTMLEncode(Message(failure)) +
+          "</pre>\n<p><a href=\"/\">Go to the home page</a></p>\n</body></html>\n";
   response.Write(body);
 }
 
@@ -91,11 +92,12 @@ void RunRequest(PageContext& context, const std::string& page_name,
   Fail(context, page_name, failure);
 }
 
-bool RunScriptPage(PageEngine& engine, const std::string& path, const std::string& virtual_path,
-                   PageContext& context, const std::string& session_id) {
+PageOutcome RunScriptPage(PageEngine& engine, const std::string& path,
+                          const std::string& virtual_path, PageContext& context,
+                          const std::string& session_id) {
   HostObjects objects(context, session_id);
   RunRequest(context, virtual_path, [&] { engine.Run(path, virtual_path, context, objects); });
-  return objects.SessionAbandoned();
+  return PageOutcome{objects.SessionAbandoned(), objects.SessionId()};
 }
 
 std::string HeaderVariableName(std::string_view header) {

@@ -18,9 +18,17 @@ namespace quenmark::host {
 void RunRequest(PageContext& context, const std::string& page_name,
                 const std::function<void()>& body);
 
+/// What the host must do with the session after a page.
+struct PageOutcome {
+  /// The page called Session.Abandon(): the old id is dead.
+  bool abandoned = false;
+  /// The id the session has at the end (a new one after Abandon).
+  std::string session_id;
+};
+
 /// Runs a page script for one request through RunRequest. `session_id` is what
-/// Session.SessionID reports. Returns true when the page abandoned its session.
-bool RunScriptPage(PageEngine& engine, const std::string& path, const std::string& virtual_path,
+/// Session.SessionID reports.
+PageOutcome RunScriptPage(PageEngine& engine, const std::string& path, const std::string& virtual_path,
                    PageContext& context, const std::string& session_id);
 
 /// The server variable a request header is read by: "HTTP_" and the header name with a-z in

@@ -10,27 +10,29 @@ std::shared_ptr<Session> SessionStore::Find(const std::string& id) {
   if (it == sessions_.end()) return nullptr;
   Clock::time_point now = Clock::now();
   if (now - it->second.last_used > timeout_) {
-    sessions_.erase(it);
+    Erase(it);
     return nullptr;
   }
   it->second.last_used = now;
+  recent_.splice(recent_.begin(), recent_, it->second.place);
   return it->second.session;
 }
 
-bool SessionStore::Add(const std::string& id, std::shared_ptr<Session> session) {
+void SessionStore::Add(const std::string& id, std::shared_ptr<Session> session) {
   std::lock_guard lock(mutex_);
   Clock::time_point now = Clock::now();
-  if (now - last_sweep_ > std::chrono::seconds(60) || sessions_.size() >= max_sessions_) {
-    DropExpired(now);
+  if (now - last_sweep_ > std::chrono::seconds(60)) DropExpired(now);
+  if (auto existing = sessions_.find(id); existing != sessions_.end()) Erase(existing);
+  while (!recent_.empty() && sessions_.size() >= max_sessions_) {
+    Erase(sessions_.find(recent_.back()));
   }
-  if (sessions_.size() >= max_sessions_) return false;
-  sessions_[id] = Entry{std::move(session), now};
-  return true;
+  recent_.push_front(id);
+  sessions_[id] = Entry{std::move(session), now, recent_.begin()};
 }
 
 void SessionStore::Remove(const std::string& id) {
   std::lock_guard lock(mutex_);
-  sessions_.erase(id);
+  if (auto it = sessions_.find(id); it != sessions_.end()) Erase(it);
 }
 
 size_t SessionStore::Count() {
@@ -38,10 +40,19 @@ size_t SessionStore::Count() {
   return sessions_.size();
 }
 
+void SessionStore::Erase(std::unordered_map<std::string, Entry>::iterator it) {
+  recent_.erase(it->second.place);
+  sessions_.erase(it);
+}
+
 void SessionStore::DropExpired(Clock::time_point now) {
   last_sweep_ = now;
-  std::erase_if(sessions_,
-                [&](const auto& entry) { return now - entry.second.last_used > timeout_; });
+  // The least recently used are at the back: stop at the first one still alive.
+  while (!recent_.empty()) {
+    auto it = sessions_.find(recent_.back());
+    if (now - it->second.last_used <= timeout_) break;
+    Erase(it);
+  }
 }
 
 std::string SessionStore::NewId() {

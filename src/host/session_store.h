@@ -1,8 +1,10 @@
 #pragma once
 // In-memory sessions keyed by a random id that travels in an HttpOnly cookie. A session is
-// kept only once a page stored something in it, and dropped after it has been idle too long.
+// kept only once a page stored something in it, and dropped after it has been idle too long;
+// when the store is full, the session unused for the longest time makes room for a new one.
 
 #include <chrono>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,8 +23,9 @@ class SessionStore {
 
   /// The live session with that id (its idle time restarts), or nullptr.
   std::shared_ptr<Session> Find(const std::string& id);
-  /// Keeps a new session under `id` (from NewId); false when the store is full.
-  bool Add(const std::string& id, std::shared_ptr<Session> session);
+  /// Keeps a new session under `id` (from NewId), dropping the least recently used one when
+  /// the store is full.
+  void Add(const std::string& id, std::shared_ptr<Session> session);
   void Remove(const std::string& id);
   size_t Count();
 
@@ -33,13 +36,16 @@ class SessionStore {
   struct Entry {
     std::shared_ptr<Session> session;
     Clock::time_point last_used;
+    std::list<std::string>::iterator place;  // in recent_
   };
   void DropExpired(Clock::time_point now);
+  void Erase(std::unordered_map<std::string, Entry>::iterator it);
 
   std::chrono::seconds timeout_;
   size_t max_sessions_;
   std::mutex mutex_;
   std::unordered_map<std::string, Entry> sessions_;
+  std::list<std::string> recent_;  // ids, most recently used first
   Clock::time_point last_sweep_ = Clock::now();
 };
 

@@ -35,7 +35,7 @@ export default async function run({ quenmark }) {
     rows = await gridRows(page);
     const descending = rows.map((r) => r.name);
     assert.ok(descending[0] > ascending[0], 'descending starts after the ascending first name');
-    assert.ok(await page.isVisible('th a:text-is("-")'), 'descending sort icon shown');
+    assert.ok(await page.isVisible('th a:text-is("▼")'), 'descending sort icon shown');
 
     // A page link: page 3 keeps the order and starts at row 21.
     await postback(page, () => page.click('a:text-is("3")'));

@@ -57,6 +57,19 @@ TEST(ConnectionOpen, SqliteIsReadOnlyUnlessTheStringAsksForWriting) {
     auto denied = (*reader)->Execute(insert);
     ASSERT_FALSE(denied.ok());
     EXPECT_NE(denied.Description().find("readonly"), std::string::npos) << denied.Description();
+    // Nothing reaches another file or changes the connection for its next user.
+    const fs::path written = fs::path(QUENMARK_BINARY_DIR) / "connection_test_vacuum.db";
+    fs::remove(written);
+    for (const std::string& sql :
+         {"VACUUM INTO '" + written.string() + "'", "ATTACH '" + written.string() + "' AS x",
+          std::string("CREATE TEMP TABLE t (a)"), std::string("PRAGMA case_sensitive_like = 1"),
+          std::string("PRAGMA main.journal_mode = DELETE")}) {
+      auto refused = (*reader)->Execute(sql);
+      EXPECT_FALSE(refused.ok()) << sql;
+    }
+    EXPECT_FALSE(fs::exists(written));
+    auto described = (*reader)->Execute("PRAGMA table_info(Shippers)");
+    EXPECT_TRUE(described.ok()) << described.Description();
   }
   for (const std::string& text : {"Provider=SQLite;Mode=ReadWrite;Data Source=" + copy.string(),
                                   "sqlite:" + copy.string() + "?mode=rw"}) {

@@ -92,6 +92,7 @@ TEST_F(RecordsetTest, InvalidFiltersFailWithADescriptionAndKeepTheRows) {
   };
   const Case cases[] = {
       {"[Nope] = 1", "no field \"Nope\""},
+      {"[Qty]]] = 5", "no field \"Qty]\""},  // a doubled closing bracket is part of the name
       {"Qty = 'abc'", "is not a number"},
       {"Born = #yesterday#", "is not a date"},
       {"Name = 'unterminated", "not closed"},
@@ -120,6 +121,29 @@ TEST_F(RecordsetTest, InvalidFiltersFailWithADescriptionAndKeepTheRows) {
   EXPECT_EQ(Names(), "Smith");
   ASSERT_TRUE(rs_->Filter("").ok());
   EXPECT_EQ(Names(), "Smith,smithers,Jones,Ødegård,Adams");
+}
+
+// Long flat chains (as a hostile "rsfilter" posts them) are parsed and evaluated without
+// recursing once per term.
+TEST_F(RecordsetTest, LongFlatChainsFilterWithoutDeepRecursion) {
+  struct Case {
+    const char* first;
+    const char* joiner;
+    const char* term;
+    const char* names;
+  };
+  const Case cases[] = {
+      {"Qty > 1", " AND ", "Name <> 'x'", "Smith,smithers,Jones,Adams"},
+      {"Qty = 5", " OR ", "Qty = 999 AND Name = 'x'", "Smith"},
+  };
+  for (const Case& c : cases) {
+    std::string filter = c.first;
+    filter.reserve(400000 * (std::string(c.joiner).size() + std::string(c.term).size()));
+    for (int i = 1; i < 400000; ++i) filter.append(c.joiner).append(c.term);
+    Status s = rs_->Filter(filter);
+    ASSERT_TRUE(s.ok()) << c.joiner << c.term << ": " << s.Description();
+    EXPECT_EQ(Names(), c.names) << c.joiner << c.term;
+  }
 }
 
 TEST_F(RecordsetTest, SortsByTypedKeysStablyWithNullsFirst) {

@@ -71,3 +71,27 @@ TEST(RegexTest, InvalidUtf8SubjectsStillMatch) {
 
 }  // namespace
 }  // namespace quenmark
+
+namespace {
+
+std::string Bracketed(std::string_view text) { return "<" + std::string(text) + ">"; }
+
+TEST(RegexEscapedReplaceTest, OnlySubjectPiecesPassThroughTheEscape) {
+  auto regex = quenmark::Regex::Compile("(b+)(x)?(?<tail>c)");
+  ASSERT_TRUE(regex.ok());
+  struct Case {
+    const char* subject;
+    const char* replacement;
+    const char* expected;
+  };
+  for (const Case& c :
+       {Case{"abbcd", "[$1|$2|$&|$$|${tail}|$9|$ ]", "<a>[<bb>|<>|<bbc>|$|<c>|<>|$ ]<d>"},
+        Case{"zzz", "[$1]", "<zzz>"}}) {
+    auto replaced = regex->ReplaceFirst(c.subject, c.replacement, &Bracketed);
+    ASSERT_TRUE(replaced.ok()) << replaced.Description();
+    EXPECT_EQ(replaced.value(), c.expected) << c.subject;
+  }
+  EXPECT_FALSE(regex->ReplaceFirst("abc", "${nope}", &Bracketed).ok());
+}
+
+}  // namespace

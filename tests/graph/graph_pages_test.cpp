@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/demo_site.h"
 #include "support/fixture_db.h"
 #include "support/page_runner.h"
 
@@ -28,11 +29,9 @@ const fs::path& SiteRoot() {
     fs::create_directories(dir / "data");
     fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
                   fs::copy_options::overwrite_existing);
-    for (const char* page : {"graph_plain.lua", "graph_stacked.lua", "graph_relative.lua",
-                             "graph_negative.lua", "grid_graph.lua"}) {
-      fs::copy_file(SourcePath(std::string("examples/site/") + page), dir / page,
-                    fs::copy_options::overwrite_existing);
-    }
+    quenmark::test_support::CopyDemoPages(
+        dir, {"graph_plain.lua", "graph_stacked.lua", "graph_relative.lua", "graph_negative.lua",
+              "grid_graph.lua"});
     return dir;
   }();
   return root;
@@ -67,8 +66,32 @@ TEST(GraphPagesTest, DemoPagesDrawTheirGraphs) {
     for (const std::string& fragment : c.fragments) {
       EXPECT_THAT(result.body, HasSubstr(fragment)) << c.page;
     }
-    EXPECT_THAT(result.body, HasSubstr("</body></html>")) << c.page;
+    EXPECT_THAT(result.body, HasSubstr("</main>\n</body>\n</html>\n")) << c.page;
   }
+}
+
+// Database values naming the graph's rows are escaped in the legend and the tooltips, unless
+// the page turns EncodeValues off.
+TEST(GraphPagesTest, GridGraphEscapesDatabaseValues) {
+  const std::string script =
+      "local grid = Server.CreateObject(\"Quenmark.DataGrid\")\n"
+      "grid:CreateConnection(\"Provider=SQLite;Data Source=\" .. "
+      "Server.MapPath(\"data/demo.db\"))\n"
+      "grid.Command = [[SELECT '<b>\"Tea\" & Co</b>' AS Name, 5 AS Qty, 7 AS Stock]]\n"
+      "grid.GraphType = 1\ngrid.GraphOnly = true\ngrid.GraphLegendColumn = \"Name\"\n"
+      "grid.EncodeValues = (Request(\"raw\") ~= \"1\")\ngrid:Display()\n";
+  const fs::path page = SiteRoot() / "escaped_graph.lua";
+  std::ofstream(page) << script;
+  const PageResult escaped = RunSitePage("escaped_graph.lua");
+  ASSERT_EQ(escaped.status, 200) << escaped.body << escaped.error_output;
+  const std::string name = "&lt;b&gt;&quot;Tea&quot; &amp; Co&lt;/b&gt;";
+  EXPECT_THAT(escaped.body, HasSubstr("title=\"" + name + ": 5, Qty\""));
+  EXPECT_THAT(escaped.body, HasSubstr("color='black'>" + name + "</font>"));
+  EXPECT_THAT(escaped.body, Not(HasSubstr("<b>")));
+
+  const PageResult raw = RunSitePage("escaped_graph.lua", {"--query", "raw=1"});
+  EXPECT_THAT(raw.body, HasSubstr("color='black'><b>\"Tea\" & Co</b></font>"));
+  EXPECT_THAT(raw.body, HasSubstr("title=\"<b>&quot;Tea&quot; & Co</b>: 5, Qty\""));
 }
 
 TEST(GraphPagesTest, GridDrawsItsGraphBelowOrInstead) {
@@ -83,6 +106,13 @@ TEST(GraphPagesTest, GridDrawsItsGraphBelowOrInstead) {
   ASSERT_EQ(only.status, 200) << only.body << only.error_output;
   EXPECT_THAT(only.body, HasSubstr("graph_title"));
   EXPECT_THAT(only.body, Not(HasSubstr("Seafood</td>")));  // no grid cells
+
+  // A postback (sorting, paging) has no query string: the kind chosen last stays.
+  const PageResult postback = RunSitePage(
+      "grid_graph.lua", {"--session", "grid_graph_type=3", "--form", "sort=2&start=1"});
+  ASSERT_EQ(postback.status, 200) << postback.body << postback.error_output;
+  EXPECT_THAT(postback.body, HasSubstr("<i>100%</td>"));
+  EXPECT_THAT(postback.body, HasSubstr("Seafood</td>"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "quenmark/shared_procedures.h"
+#include "support/demo_site.h"
 #include "support/fixture_db.h"
 #include "support/page_runner.h"
 
@@ -27,10 +28,8 @@ const fs::path& SiteRoot() {
     fs::create_directories(dir / "data");
     fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
                   fs::copy_options::overwrite_existing);
-    for (const char* page : {"grid_plain.lua", "grid_styled.lua", "grid_texts.lua"}) {
-      fs::copy_file(quenmark::test_support::SourcePath(std::string("examples/site/") + page),
-                    dir / page, fs::copy_options::overwrite_existing);
-    }
+    quenmark::test_support::CopyDemoPages(dir,
+                                          {"grid_plain.lua", "grid_styled.lua", "grid_texts.lua"});
     return dir;
   }();
   return root;
@@ -93,7 +92,10 @@ TEST(GridPageTest, FirstRequestTableHeaderAndHiddenFields) {
   const std::string body = Serve(GridPage("first", Products(77))).body;
   EXPECT_THAT(body, HasSubstr("<form name=QmkTabulon method=post action=\"/grid.lua\">"
                               "<table border=0 width=\"100%\"><tr><td><a  href=\"" +
-                              Href("5") + "\">Print</a></td></table>"));
+                              Href("5") + "\">Print</a></td><td align=right nowrap>&nbsp;"
+                              "<input type=hidden name=btnExpdoc value=\""));
+  EXPECT_THAT(body, HasSubstr("<a  href=\"javascript:__doPostBack('_text')\">Text</a>&nbsp;"
+                              "&nbsp;</td></table>"));
   EXPECT_THAT(body, HasSubstr("<table width=\"100%\" border=\"0\" cellpadding=\"2\" "
                               "cellspacing=\"1\"><tr ><th><a  href=\"" +
                               Href("3start:1;rsort:0;") + "\"><font face='MS OUTLOOK'>C</font>"
@@ -126,23 +128,27 @@ TEST_P(NavigationPageTest, WritesTheBar) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bars, NavigationPageTest,
-    ::testing::Values(
-        BarCase{25, "",
-                "<td width=\"99%\">Page 1 of 3 (25 recs)&nbsp;[1]&nbsp;" + NavLink("2", 11) +
-                    NavLink("3", 21) + NavLink("&raquo;", 11) + "..." +
-                    NavLink("Last &raquo;", 21) + "&nbsp;</td>"},
-        BarCase{21, "", "Page 1 of 3 (21 recs)&nbsp;[1]&nbsp;" + NavLink("2", 11) +
-                            NavLink("3", 21) + NavLink("&raquo;", 11) + "..." +
-                            NavLink("Last &raquo;", 21)},
-        BarCase{30, "start=21&pagesize=10",
-                "Page 3 of 3 (30 recs)" + NavLink("&laquo;", 11) + NavLink("1", 1) +
-                    NavLink("2", 11) + "&nbsp;[3]&nbsp;&nbsp;</td>"},
-        BarCase{77, "start=37&pagesize=9&npagesize=9",
-                "Page 5 of 9 (77 recs)" + NavLink("&laquo; First", 1) + "..." +
-                    NavLink("&laquo;", 28) + NavLink("2", 10) + NavLink("3", 19) +
-                    NavLink("4", 28) + "&nbsp;[5]&nbsp;" + NavLink("6", 46) + NavLink("7", 55) +
-                    NavLink("8", 64) + NavLink("&raquo;", 46) + "..." +
-                    NavLink("Last &raquo;", 73) + "&nbsp;</td>"}));
+    ::testing::Values(BarCase{25, "",
+                              "<td width=\"99%\">Page 1 of 3 (25 recs)&nbsp;[1]&nbsp;" +
+                                  NavLink("2", 11) + NavLink("3", 21) + NavLink("&raquo;", 11) +
+                                  "..." + NavLink("Last &raquo;", 21) + "&nbsp;</td>"},
+                      BarCase{21, "",
+                              "Page 1 of 3 (21 recs)&nbsp;[1]&nbsp;" + NavLink("2", 11) +
+                                  NavLink("3", 21) + NavLink("&raquo;", 11) + "..." +
+                                  NavLink("Last &raquo;", 21)},
+                      BarCase{30, "start=21&pagesize=10",
+                              "Page 3 of 3 (30 recs)" + NavLink("&laquo;", 11) + NavLink("1", 1) +
+                                  NavLink("2", 11) + "&nbsp;[3]&nbsp;&nbsp;</td>"},
+                      BarCase{77, "start=37&pagesize=9&npagesize=9",
+                              "Page 5 of 9 (77 recs)" + NavLink("&laquo; First", 1) + "..." +
+                                  NavLink("&laquo;", 28) + NavLink("2", 10) + NavLink("3", 19) +
+                                  NavLink("4", 28) + "&nbsp;[5]&nbsp;" + NavLink("6", 46) +
+                                  NavLink("7", 55) + NavLink("8", 64) + NavLink("&raquo;", 46) +
+                                  "..." + NavLink("Last &raquo;", 73) + "&nbsp;</td>"},
+                      // The largest 32-bit start with a page size: no wrap-around, no data rows.
+                      BarCase{77, "start=2147483647&npagesize=10",
+                              "Page 214748366 of 8 (77 recs)" + NavLink("&laquo; First", 1) +
+                                  "..." + NavLink("&laquo;", 2147483637) + "&nbsp;</td>"}));
 
 TEST(GridPageTest, SortClicksToggleAndRemove) {
   const std::string page = GridPage("sort", Products(25));

@@ -90,6 +90,13 @@ TEST(NavigationBarTest, PagingLinks) {
        "Page 3 of 4 (40 recs){&laquo;>16}{1>1}{2>11}[3]{4>31}{&raquo;>36}...{Last &raquo;>31}"},
       {"start beyond the rows", 40, 10, 25, true,
        "Page 5 of 3 (25 recs){&laquo; First>1}...{&laquo;>31}{2>11}{3>21}"},
+      // A posted start at the largest 32-bit row: the page arithmetic does not wrap around.
+      {"start at the largest row", 2147483646, 10, 77, true,
+       "Page 214748366 of 8 (77 recs){&laquo; First>1}...{&laquo;>2147483637}"},
+      {"largest row, largest page size", 2147483646, 32767, 77, true,
+       "Page 65539 of 1 (77 recs){&laquo; First>1}...{&laquo;>2147450880}"},
+      {"largest row, page size 1", 2147483646, 1, 77, true,
+       "Page 2147483647 of 77 (77 recs){&laquo; First>1}...{&laquo;>2147483646}"},
   };
   for (const auto& c : cases) {
     DisplayTexts texts;

@@ -93,6 +93,31 @@ TEST(ResponseTest, EndAndRedirectStopThePage) {
   EXPECT_EQ(redirected.Headers()[0].first, "Location");
   EXPECT_EQ(redirected.Headers()[0].second, "/next.lua?a=1Set-Cookie: x=1");
   EXPECT_EQ(redirected.Body().find("discarded"), std::string::npos);
+
+  for (const char* url : {"javascript:alert(1)", " JavaScript:alert(1)", "java\tscript:x",
+                          "\x01javascript:x", "vbscript:x", "data:text/html,<script>x</script>"}) {
+    Response refused;
+    EXPECT_THROW(refused.Redirect(url), Error) << url;
+    EXPECT_TRUE(refused.Headers().empty()) << url;
+  }
+  for (const char* url : {"https://example.org/a", "/javascript:x", "page.lua?next=javascript:x"}) {
+    Response allowed;
+    EXPECT_THROW(allowed.Redirect(url), ResponseEnded) << url;
+  }
+}
+
+TEST(ResponseTest, WritesStopAtTheBodyLimit) {
+  Response response;
+  response.SetBodyLimit(10);
+  response.Write("12345");
+  response.BinaryWrite("67890");
+  try {
+    response.Write("x");
+    ADD_FAILURE() << "no error past the limit";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Description(), "The response is larger than the server's limit of 10 bytes");
+  }
+  EXPECT_EQ(response.Body(), "1234567890");
 }
 
 TEST(ResponseTest, AddHeaderRefusesLineBreaksAndBadNames) {
@@ -101,7 +126,13 @@ TEST(ResponseTest, AddHeaderRefusesLineBreaksAndBadNames) {
   EXPECT_THROW(response.AddHeader("X-Evil", "a\r\nSet-Cookie: b"), Error);
   EXPECT_THROW(response.AddHeader("Bad Name", "v"), Error);
   EXPECT_THROW(response.AddHeader("", "v"), Error);
-  EXPECT_EQ(response.Headers().size(), 1u);
+  // No silent cuts at NUL, no VT or FF that servers and browsers read differently.
+  for (std::string value : {std::string("a\0b", 3), std::string("a\vb"), std::string("a\fb"),
+                            std::string("a\x7f")}) {
+    EXPECT_THROW(response.AddHeader("X-Value", value), Error);
+  }
+  response.AddHeader("X-Tab", "a\tb");
+  EXPECT_EQ(response.Headers().size(), 2u);
 }
 
 TEST(ServerTest, EncodesTextForUrlsAndHtml) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,45 @@ TEST_F(PageEngineTest, ScriptErrorsBecomeAnEscapedErrorPage) {
   }
 }
 
+// Files in folders starting with "." (the installation secret, saved reports, locale files)
+// are refused by every loader before they are read, however the path reaches them; none of
+// their bytes appears in the error page. Files beside them stay reachable.
+TEST_F(PageEngineTest, LoadersRefusePrivateFolders) {
+  const std::string secret = "Qm7SecretBytes9zX";
+  site_.Write(".quenmark/secret", secret + " " + secret);  // as Lua, an error that quotes it
+  site_.Write(".reports/reports.xml", "<tabulon>" + secret + "</tabulon>");
+  site_.Write(".locale/locale_de.xml", "return '" + secret + "'");
+  site_.Write(".env.lua", "return '" + secret + "'");
+  site_.Write("lib/layout.lua", "return { title = 'layout' }");
+  std::filesystem::create_symlink(site_.Path(".locale/locale_de.xml"), site_.Path("lib/link.lua"));
+  const char* const refused[] = {
+      "dofile('../.quenmark/secret')",
+      "dofile('/.quenmark/secret')",
+      "dofile('./../.quenmark/secret')",
+      "dofile('/sub/../.quenmark/secret')",
+      "dofile([[..\\sub\\..\\.quenmark\\secret]])",
+      "dofile('/.reports/reports.xml')",
+      "dofile('../.locale/locale_de.xml')",
+      "dofile('/lib/link.lua')",
+      "require('lib.link')",
+      "local f, e = loadfile('../.quenmark/secret') error(tostring(f) .. ' ' .. e)",
+  };
+  for (const char* source : refused) {
+    Response response = Run("sub/page.lua", source);
+    EXPECT_EQ(response.StatusCode(), 500) << source;
+    EXPECT_THAT(response.Body(), Not(HasSubstr("Qm7Secret"))) << source;
+  }
+  for (const char* source :
+       {"select(2, pcall(dofile, '/.quenmark/secret'))", "select(2, loadfile('.locale/x.xml'))"}) {
+    Response response = Run("a.lua", std::string("Response.Write(tostring(") + source + "))");
+    EXPECT_THAT(response.Body(), HasSubstr("names starting with \".\" are private")) << source;
+  }
+  Response layout = Run("sub/page.lua",
+                        "Response.Write(dofile('../lib/layout.lua').title .. "
+                        "require('lib.layout').title .. loadfile('./../lib/layout.lua')().title)");
+  EXPECT_EQ(layout.Body(), "layoutlayoutlayout");
+}
+
 TEST_F(PageEngineTest, StringBufferThroughLuaMatchesCpp) {
   Response response = Run("sb.lua",
                           "local sb = Server.CreateObject('Quenmark.StringBuffer')\n"
@@ -189,6 +229,28 @@ TEST_F(PageEngineTest, RunawayPagesAreStopped) {
     const char* message;
   };
   const Case cases[] = {{{std::chrono::milliseconds(200), 0}, "while true do end", "time limit"},
+                        {{std::chrono::milliseconds(200), 0},
+                         "while true do pcall(function() while true do end end) end",
+                         "time limit"},
+                        {{std::chrono::milliseconds(200), 0},
+                         "while true do xpcall(function() while true do end end, "
+                         "function() return 1 end) end",
+                         "time limit"},
+                        {{std::chrono::milliseconds(200), 0},
+                         "local co = coroutine.wrap(function() while true do end end) "
+                         "while true do pcall(co) end",
+                         "time limit"},
+                        // Backtracking inside the string library, where no instruction runs.
+                        {{std::chrono::milliseconds(200), 0},
+                         "string.find(string.rep('a', 30000), '.-.-.-.-b')", "time limit"},
+                        {{std::chrono::milliseconds(200), 0},
+                         "pcall(string.match, string.rep('a', 30000), '(.-)(.-)(.-)b') "
+                         "Response.Write('escaped')",
+                         "time limit"},
+                        {{std::chrono::milliseconds(200), 0},
+                         "for w in string.rep('a', 20000):gmatch('.-.-.-b') do end", "time limit"},
+                        {{std::chrono::milliseconds(200), 0},
+                         "local s = string.rep('a', 20000) s:gsub('a.-.-.-b', '')", "time limit"},
                         {{std::chrono::milliseconds(0), size_t{8} << 20},
                          "local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(100) .. i end",
                          "not enough memory"}};
@@ -214,6 +276,52 @@ TEST_F(PageEngineTest, ChangedPagesAreCompiledAgain) {
   EXPECT_EQ(engine.Compile(path, "@/c.lua"), first);
   site_.Write("c.lua", "Response.Write('second version')");
   EXPECT_NE(engine.Compile(path, "@/c.lua"), first);
+}
+
+// The pattern functions under the time limit give exactly what the library gives without it.
+TEST_F(PageEngineTest, GuardedPatternFunctionsGiveTheLibrarysResults) {
+  std::string path = site_.Write(
+      "patterns.lua",
+      "local out = {}\n"
+      "local function add(...) local t = table.pack(...) for i = 1, t.n do out[#out + 1] = tostring(t[i]) end out[#out + 1] = '|' end\n"
+      "add(string.find(\"hello world\", \"o w\"))\n"
+      "add(string.find(\"a.b\", \".\", 1, true))\n"
+      "add(string.match(\"key=val\", \"(%w+)=(%w+)\"))\n"
+      "add(string.match(\"  trim  \", \"^%s*(.-)%s*$\"))\n"
+      "add(string.gsub(\"hello\", \"l\", \"L\"))\n"
+      "add(string.gsub(\"abc\", \"%w\", \"%0%0\"))\n"
+      "for w in string.gmatch(\"one two three\", \"%a+\") do add(w) end\n"
+      "add(string.find(\"THE (quick) fox\", \"%((%a+)%)\"))\n"
+      "add(string.match(\"x = [[a]]\", \"%b[]\"))\n"
+      "add(string.find(\"THE (quick) fox\", \"%f[%a]%a+\", 5))\n"
+      "add(string.match(\"abcabc\", \"(abc)%1\"))\n"
+      "for d in (\"a1b2c3\"):gmatch(\"%d\", 4) do add(d) end\n"
+      "add(string.find(\"abc\", \"b\", -1))\n"
+      "add((\"x\"):rep(3):gsub(\"x\", {x = \"y\"}))\n"
+      "add(string.find(\"\", \"\"))\n"
+      "add(string.gsub(\"abc\", \"\", \"-\"))\n"
+      "add(string.gsub(\"hello world\", \"(o)\", function(c) return c:upper() end, 1))\n"
+      "add(string.match(\"hello\", \"()ll()\"))\n"
+      "add(pcall(string.find, \"abc\", \"[a\"))\n"
+      "add(pcall(string.gsub, \"abc\", \"(\", \"x\"))\n"
+      "add(string.find(\"a+b\", \"+\", 1, true))\n"
+      "add(string.match(\"  x\", \"^%s*$\"))\n"
+      "Response.Write(table.concat(out, \",\"))\n");
+  std::string bodies[2];
+  for (int guarded = 0; guarded < 2; ++guarded) {
+    Request request;
+    Response response;
+    Server server(site_.Path(), site_.Path());
+    Session session;
+    Application application;
+    PageContext context{request, response, server, session, application};
+    host::PageEngine engine(host::PageLimits{std::chrono::milliseconds(guarded ? 60000 : 0), 0});
+    host::RunScriptPage(engine, path, "/patterns.lua", context, "id");
+    EXPECT_EQ(response.StatusCode(), 200) << response.Body();
+    bodies[guarded] = response.Body();
+  }
+  EXPECT_EQ(bodies[0], bodies[1]);
+  EXPECT_THAT(bodies[1], HasSubstr("one,|,two,|,three,|"));
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "host/temp_site.h"
+#include "support/fixture_db.h"
 #include "support/page_runner.h"
 
 namespace quenmark {
@@ -59,8 +62,9 @@ TEST(RunCommandTest, RedirectAndErrorPages) {
   EXPECT_EQ(moved.Header("Location"), "next.lua");
 
   auto failed = RunPage(site.Write("f.qsp", "<p>\n<% error('broken <page>') %>\n</p>"));
-  EXPECT_EQ(failed.exit_code, 0);
+  EXPECT_EQ(failed.exit_code, 1);  // the response is still printed
   EXPECT_EQ(failed.status, 500);
+  EXPECT_THAT(failed.body, HasSubstr("<a href=\"/\">"));
   EXPECT_THAT(failed.body, HasSubstr("Page: <b>/f.qsp</b>, line <b>2</b>"));
   EXPECT_THAT(failed.body, HasSubstr("broken &lt;page&gt;"));
   EXPECT_THAT(failed.error_output, HasSubstr("script error in /f.qsp, line 2: broken <page>"));
@@ -132,6 +136,38 @@ TEST(ServeCommandTest, ServesUntilSigterm) {
   close(out_pipe[0]);
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A grid's database error is shown on the page and written to stderr with the page and the
+// statement, never with the connection string; databases outside the root and the --data
+// folders are out of reach.
+TEST(RunCommandTest, GridFailuresAreLoggedAndDataFilesStayInReach) {
+  TempSite site;
+  TempSite data;
+  std::filesystem::copy_file(fixture::FixtureDatabasePath(), data.Path("store.db"));
+  auto grid_page = [&](const std::string& name, const std::string& command) {
+    return site.Write(name, "local grid = Server.CreateObject('Quenmark.DataGrid')\n"
+                            "grid:CreateConnection('Provider=SQLite;Data Source=" +
+                                data.Path("store.db") + "')\ngrid.Command = '" + command +
+                                "'\ngrid:Display()\n");
+  };
+  std::string bad = grid_page("bad.lua", "SELECT nope FROM missing_table");
+  auto failed = RunPage(bad, {"--data", data.Path()});
+  EXPECT_EQ(failed.exit_code, 0);
+  EXPECT_EQ(failed.status, 200);
+  EXPECT_THAT(failed.body, HasSubstr("no such table: missing_table"));
+  EXPECT_THAT(failed.error_output,
+              HasSubstr("quenmark: grid error in /bad.lua: no such table: missing_table; "
+                        "statement: SELECT nope FROM missing_table"));
+  EXPECT_THAT(failed.error_output, ::testing::Not(HasSubstr("Provider=SQLite")));
+
+  std::string good = grid_page("good.lua", "SELECT CompanyName FROM Shippers");
+  auto reached = RunPage(good, {"--data", data.Path()});
+  EXPECT_THAT(reached.body, HasSubstr("<table"));
+  EXPECT_EQ(reached.error_output, "");
+  auto refused = RunPage(good);
+  EXPECT_THAT(refused.body, HasSubstr("is outside the web root and the server"));
+  EXPECT_THAT(refused.error_output, HasSubstr("quenmark: grid error in /good.lua: The SQLite database"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,7 +99,8 @@ std::string SourcePath(const std::string& relative) {
   return (std::filesystem::path(QUENMARK_SOURCE_DIR) / relative).string();
 }
 
-PageResult RunPage(const std::string& page, const std::vector<std::string>& args) {
+PageResult RunPage(const std::string& page, const std::vector<std::string>& args,
+                   size_t address_space_bytes) {
   std::string page_path = std::filesystem::path(page).is_absolute() ? page : SourcePath(page);
   std::vector<std::string> argv_text = {QUENMARK_EXE, "run", page_path};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
@@ -115,6 +117,10 @@ PageResult RunPage(const std::string& page, const std::vector<std::string>& args
   if (pid == 0) {
     dup2(out_pipe[1], STDOUT_FILENO);
     dup2(err_pipe[1], STDERR_FILENO);
+    if (address_space_bytes > 0) {
+      const rlimit limit{address_space_bytes, address_space_bytes};
+      setrlimit(RLIMIT_AS, &limit);
+    }
     execv(argv[0], argv.data());
     _exit(127);
   }

@@ -6,6 +6,7 @@
 //   EXPECT_EQ(result.status, 200);
 //   EXPECT_THAT(result.body, HasSubstr("<table"));
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,7 +37,9 @@ struct PageResult {
 /// source tree). Extra arguments are the options of `quenmark run`: "--query", "a=1",
 /// "--form", "b=2", "--url", "/x.lua", "--header", "Name: value", "--cookie", "k=v",
 /// "--session", "K=V", "--root", DIR. When no "--root" is given, the page's folder is the root.
-PageResult RunPage(const std::string& page, const std::vector<std::string>& args = {});
+/// `address_space_bytes` above 0 caps the process's address space (as `prlimit --as` does).
+PageResult RunPage(const std::string& page, const std::vector<std::string>& args = {},
+                   size_t address_space_bytes = 0);
 
 /// Absolute path of a file in the source tree ("examples/site/index.lua").
 std::string SourcePath(const std::string& relative);

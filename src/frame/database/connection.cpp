@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "frame/database/connection_pool.h"
 #include "frame/database/drivers.h"
+#include "quenmark/page_context.h"
 
 namespace quenmark {
 namespace db {
@@ -221,7 +223,14 @@ bool ParseSqlNumber(std::string_view text, Variant& out) {
 
 }  // namespace db
 
-Result<std::unique_ptr<Connection>> Connection::Open(std::string_view connection_string) {
+bool Cursor::Skip() {
+  std::vector<Variant> row;
+  return Next(row);
+}
+
+namespace {
+
+Result<std::unique_ptr<Connection>> OpenDirect(std::string_view connection_string) {
   std::string original(connection_string);
   std::string_view text = Trim(connection_string);
   if (text.empty()) return Status::Failure("The connection string is empty.");
@@ -295,6 +304,15 @@ Result<std::unique_ptr<Connection>> Connection::Open(std::string_view connection
   return Status::Failure("The connection string names no database driver this system knows: "
                          "use Provider=SQLite, Provider=PostgreSQL, a postgresql:// URL, or an "
                          "ODBC Driver= or DSN= string.");
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Connection>> Connection::Open(std::string_view connection_string) {
+  // Pages get connections that are reused across requests; programs that use the library
+  // directly keep opening their own.
+  if (CurrentPageContext()) return db::AcquirePooled(connection_string, &OpenDirect);
+  return OpenDirect(connection_string);
 }
 
 }  // namespace quenmark

@@ -178,18 +178,27 @@ const DispatchTable& ConnectionObject::Members() const {
         .Property(
             "ConnectionString", [](ConnectionObject& c) { return Variant(c.ConnectionString()); },
             [](ConnectionObject& c, const Variant& v) { c.SetConnectionString(v.ToText()); })
+        .Doc("text", "The connection string used by `Open`.")
         .Method("Open",
                 [](ConnectionObject& c, Arguments& a) {
                   c.Open(a.Has(0) ? a.Text(0) : std::string());
                   return Variant();
                 })
+        .Doc("[connection string]",
+             "Opens the connection (with `ConnectionString` when no text is given).")
         .Method("Close",
                 [](ConnectionObject& c, Arguments&) {
                   c.Close();
                   return Variant();
                 })
+        .Doc("", "Closes the connection; closing a closed one does nothing.")
         .ReadOnly("State", [](ConnectionObject& c) { return Variant(c.IsOpen() ? 1 : 0); })
-        .Method("Execute", [](ConnectionObject& c, Arguments& a) { return Variant(c.Execute(a.Text(0))); });
+        .Doc("number", "1 when open, 0 when closed.")
+        .Method("Execute",
+                [](ConnectionObject& c, Arguments& a) { return Variant(c.Execute(a.Text(0))); })
+        .Doc("sql",
+             "Runs the SQL and returns a recordset (EOF, MoveNext, Fields, Item, GetRows, "
+             "GetString, Close).");
     return t;
   }();
   return table;

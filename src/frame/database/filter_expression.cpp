@@ -267,19 +267,22 @@ class Parser {
     return ParseChain(out, "AND", Node::Kind::kAnd, &Parser::ParseFactor);
   }
 
-  // operand (keyword operand)*, joined from the left into nodes of `kind`.
+  // operand (keyword operand)*: a single operand stands for itself, several become one node
+  // of `kind` holding them all.
   Status ParseChain(int& out, std::string_view keyword, Node::Kind kind,
                     Status (Parser::*operand)(int&)) {
     Status s = (this->*operand)(out);
-    while (s.ok() && Keyword(keyword)) {
-      int right = -1;
-      s = (this->*operand)(right);
-      Node node;
-      node.kind = kind;
-      node.left = out;
-      node.right = right;
-      out = Add(std::move(node));
-    }
+    if (!s.ok() || !Keyword(keyword)) return s;
+    Node chain;
+    chain.kind = kind;
+    chain.operands.push_back(out);
+    do {
+      int next = -1;
+      s = (this->*operand)(next);
+      if (!s.ok()) return s;
+      chain.operands.push_back(next);
+    } while (Keyword(keyword));
+    out = Add(std::move(chain));
     return s;
   }
 
@@ -310,13 +313,26 @@ class Parser {
       if (pos_ >= text_.size()) return Fail("a field name is missing at the end");
       char c = text_[pos_];
       if (c == '[' || c == '`') {
-        char close = c == '[' ? ']' : '`';
-        size_t end = text_.find(close, pos_ + 1);
-        if (end == std::string_view::npos) {
-          return Fail("the field name at position " + std::to_string(pos_ + 1) + " is not closed");
+        // A doubled closing delimiter inside stands for one: [a]]b] names a]b.
+        const char close = c == '[' ? ']' : '`';
+        std::string name;
+        size_t at = pos_ + 1;
+        while (true) {
+          const size_t end = text_.find(close, at);
+          if (end == std::string_view::npos) {
+            return Fail("the field name at position " + std::to_string(pos_ + 1) +
+                        " is not closed");
+          }
+          name.append(text_.substr(at, end - at));
+          if (end + 1 < text_.size() && text_[end + 1] == close) {
+            name.push_back(close);
+            at = end + 2;
+            continue;
+          }
+          pos_ = end + 1;
+          break;
         }
-        parts.emplace_back(text_.substr(pos_ + 1, end - pos_ - 1));
-        pos_ = end + 1;
+        parts.push_back(std::move(name));
       } else {
         size_t begin = pos_;
         while (pos_ < text_.size()) {
@@ -725,8 +741,16 @@ bool FilterExpression::Matches(const Variant* row) const {
 bool FilterExpression::Evaluate(int index, const Variant* row) const {
   const Node& node = nodes_[static_cast<size_t>(index)];
   switch (node.kind) {
-    case Node::Kind::kAnd: return Evaluate(node.left, row) && Evaluate(node.right, row);
-    case Node::Kind::kOr: return Evaluate(node.left, row) || Evaluate(node.right, row);
+    case Node::Kind::kAnd:
+      for (int operand : node.operands) {
+        if (!Evaluate(operand, row)) return false;
+      }
+      return true;
+    case Node::Kind::kOr:
+      for (int operand : node.operands) {
+        if (Evaluate(operand, row)) return true;
+      }
+      return false;
     case Node::Kind::kCompare: return Compare(node, row[node.field]);
   }
   return false;

@@ -55,8 +55,9 @@ class FilterExpression {
   enum class Op { kEq, kNe, kLt, kGt, kLe, kGe, kLike, kNotLike, kIsNull, kIsNotNull };
   struct Node {
     enum class Kind { kAnd, kOr, kCompare } kind = Kind::kCompare;
-    int left = -1;
-    int right = -1;
+    // AND / OR: every operand of one flat chain ("a AND b AND c" is one node of three), so
+    // evaluation nests only as deep as the parentheses do, however long a chain is.
+    std::vector<int> operands;
     // Comparison.
     int field = -1;
     Op op = Op::kEq;

@@ -17,6 +17,7 @@
 #include <map>
 #include <optional>
 
+#include "frame/database/connection_pool.h"
 #include "frame/database/drivers.h"
 
 namespace quenmark::db {
@@ -193,6 +194,14 @@ class WholeCursor : public Cursor {
     ParseRow(result_.get(), next_++, oids_, row);
     return true;
   }
+  bool Skip() override {
+    if (next_ >= rows_) {
+      result_.reset();
+      return false;
+    }
+    ++next_;
+    return true;
+  }
 
  private:
   ResultPtr result_;
@@ -237,6 +246,15 @@ class StreamCursor : public Cursor {
     if (!Take(result)) return false;
     ParseRow(result.get(), 0, oids_, row);
     return true;
+  }
+
+  bool Skip() override {
+    if (buffered_next_ < buffered_rows_) {
+      std::vector<Variant> row;
+      return Next(row);
+    }
+    ResultPtr result;
+    return Take(result);
   }
 
   Status status() const override { return status_; }
@@ -345,7 +363,7 @@ std::vector<const char*> Pointers(const Values& values) {
   return pointers;
 }
 
-class PgConnection : public Connection {
+class PgConnection : public Connection, public ReusableConnection {
  public:
   PgConnection(std::string connection_string, std::shared_ptr<PgSession> session)
       : connection_string_(std::move(connection_string)), session_(std::move(session)) {}
@@ -459,6 +477,24 @@ class PgConnection : public Connection {
   void Close() override {
     session_.reset();
     table_names_.clear();
+  }
+
+  // An idle connection is reset to a new session's state (no transaction, settings, temporary
+  // tables, prepared statements or locks) before another page gets it.
+  Scope ReuseScope() const override { return Scope::kProcess; }
+  bool Revive() override {
+    if (!session_ || session_.use_count() > 1 || PQstatus(session_->conn) != CONNECTION_OK) {
+      return false;
+    }
+    PGTransactionStatusType state = PQtransactionStatus(session_->conn);
+    if (state == PQTRANS_ACTIVE || state == PQTRANS_UNKNOWN) return false;
+    auto run = [&](const char* sql) {
+      ResultPtr result(PQexec(session_->conn, sql));
+      return result && PQresultStatus(result.get()) == PGRES_COMMAND_OK;
+    };
+    if (state != PQTRANS_IDLE && !run("ROLLBACK")) return false;
+    table_names_.clear();
+    return run("DISCARD ALL");
   }
   bool IsOpen() const override { return session_ != nullptr; }
 

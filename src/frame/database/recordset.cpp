@@ -157,6 +157,7 @@ struct Recordset::State {
   std::optional<db::FilterExpression> filter;
   std::vector<SortKey> sort;
   size_t position = 0;  // into the view, or the row number when there is none
+  size_t streamed = 0;  // rows handed out by ReadNext/SkipNext without being stored
 
   size_t Width() const { return fields.size(); }
 
@@ -181,6 +182,24 @@ struct Recordset::State {
   void FetchAll() {
     while (FetchOne()) {
     }
+  }
+
+  // Reads the next row straight from the cursor, past the row store: into `row`, or without
+  // its values when `row` is null. False at the end (or at MaxRecords, or on a fetch error).
+  bool StreamOne(std::vector<Variant>* row) {
+    if (exhausted || !cursor) return false;
+    if (max_records > 0 && rows.size() + streamed >= static_cast<size_t>(max_records)) {
+      Finish();
+      return false;
+    }
+    const bool more = row != nullptr ? cursor->Next(*row) : cursor->Skip();
+    if (!more) {
+      Finish();
+      return false;
+    }
+    if (row != nullptr) row->resize(Width());
+    ++streamed;
+    return true;
   }
 
   // The cursor is done: keep its status and let the driver release its statement early.
@@ -418,6 +437,39 @@ Status Recordset::Filter(std::string_view expression) {
   }
   s.RebuildView();
   return s.fetch_status;
+}
+
+bool Recordset::ReadNext(std::vector<Variant>& row) {
+  State& s = *state_;
+  if (s.closed) return false;
+  if (s.has_view) {
+    if (s.position >= s.view.size()) return false;
+    const Variant* stored = s.rows.Row(s.view[s.position++]);
+    row.assign(stored, stored + s.Width());
+    return true;
+  }
+  if (s.position < s.rows.size()) {
+    Variant* stored = s.rows.Row(s.position++);
+    row.resize(s.Width());
+    for (size_t f = 0; f < s.Width(); ++f) row[f] = std::move(stored[f]);
+    return true;
+  }
+  return s.StreamOne(&row);
+}
+
+bool Recordset::SkipNext() {
+  State& s = *state_;
+  if (s.closed) return false;
+  if (s.has_view) {
+    if (s.position >= s.view.size()) return false;
+    ++s.position;
+    return true;
+  }
+  if (s.position < s.rows.size()) {
+    ++s.position;
+    return true;
+  }
+  return s.StreamOne(nullptr);
 }
 
 Status Recordset::status() const {

@@ -1,8 +1,13 @@
 // SQLite driver (libsqlite3): the embedded default.
 #include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 
 
+#include "frame/database/connection_pool.h"
 #include "frame/database/drivers.h"
+#include "quenmark/page_context.h"
 
 namespace quenmark::db {
 
@@ -133,6 +138,19 @@ class SqliteCursor : public Cursor {
   const std::vector<FieldInfo>& Fields() const override { return fields_; }
 
   bool Next(std::vector<Variant>& row) override {
+    if (!Step()) return false;
+    row.resize(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i) {
+      row[i] = ReadValue(statement_.get(), static_cast<int>(i), fields_[i].type);
+    }
+    return true;
+  }
+
+  bool Skip() override { return Step(); }
+
+  // Moves to the next row (or takes the one stepped to when the statement was opened); false at
+  // the end or on an error, which is kept in status_.
+  bool Step() {
     if (!statement_) return false;
     if (!pending_row_) {
       int rc = sqlite3_step(statement_.get());
@@ -143,10 +161,6 @@ class SqliteCursor : public Cursor {
       }
     }
     pending_row_ = false;
-    row.resize(fields_.size());
-    for (size_t i = 0; i < fields_.size(); ++i) {
-      row[i] = ReadValue(statement_.get(), static_cast<int>(i), fields_[i].type);
-    }
     return true;
   }
 
@@ -160,10 +174,51 @@ class SqliteCursor : public Cursor {
   Status status_ = Status::Ok();
 };
 
-class SqliteConnection : public Connection {
+// Read-only connections refuse what could write a file or change the connection for later
+// users: ATTACH/DETACH, and PRAGMA assignments (PRAGMAs that only read a table's description
+// pass). Statements that would write (VACUUM INTO, CREATE TEMP ...) are refused in Execute.
+int ReadOnlyAuthorizer(void*, int action, const char* first, const char* second, const char*,
+                       const char*) {
+  if (action == SQLITE_ATTACH || action == SQLITE_DETACH) return SQLITE_DENY;
+  if (action == SQLITE_PRAGMA && second != nullptr) {
+    static constexpr std::string_view kReading[] = {
+        "table_info", "table_xinfo", "index_list", "index_info", "index_xinfo",
+        "foreign_key_list", "foreign_key_check", "integrity_check", "quick_check"};
+    std::string name = ToLowerAscii(first ? first : "");
+    if (std::find(std::begin(kReading), std::end(kReading), name) == std::end(kReading)) {
+      return SQLITE_DENY;
+    }
+  }
+  return SQLITE_OK;
+}
+
+class SqliteConnection : public Connection, public ReusableConnection {
  public:
-  SqliteConnection(std::string connection_string, std::shared_ptr<SqliteHandle> handle)
-      : connection_string_(std::move(connection_string)), handle_(std::move(handle)) {}
+  SqliteConnection(std::string connection_string, std::shared_ptr<SqliteHandle> handle,
+                   std::string path, bool read_write)
+      : connection_string_(std::move(connection_string)),
+        handle_(std::move(handle)),
+        path_(std::move(path)),
+        read_write_(read_write) {
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) == 0) {
+      device_ = info.st_dev;
+      inode_ = info.st_ino;
+    }
+  }
+
+  // A read-only connection can serve later pages on the same thread: it holds nothing a page
+  // could leave behind once no statement of it is alive and no transaction is open, as long
+  // as the file is still the one it opened (a replaced file needs a new connection).
+  Scope ReuseScope() const override { return read_write_ ? Scope::kNone : Scope::kThread; }
+  bool Revive() override {
+    if (!handle_ || read_write_) return false;
+    if (!sqlite3_get_autocommit(handle_->db) || sqlite3_next_stmt(handle_->db, nullptr)) {
+      return false;
+    }
+    struct stat info {};
+    return ::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+  }
 
   const std::string& ConnectionString() const override { return connection_string_; }
 
@@ -183,6 +238,11 @@ class SqliteConnection : public Connection {
       rest = tail;
       if (!raw) continue;  // a comment or a lone ";"
       StatementPtr statement(raw);
+      if (!read_write_ && !sqlite3_stmt_readonly(raw)) {
+        return Status::Failure(
+            "attempt to write a readonly database (the connection is read-only; Mode=ReadWrite "
+            "opens it for writing)");
+      }
       int rc = sqlite3_step(raw);
       if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Status::Failure(sqlite3_errmsg(handle_->db));
       if (!IsBlank(rest)) {
@@ -241,6 +301,10 @@ class SqliteConnection : public Connection {
 
   std::string connection_string_;
   std::shared_ptr<SqliteHandle> handle_;
+  std::string path_;
+  bool read_write_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
 };
 
 }  // namespace
@@ -248,6 +312,13 @@ class SqliteConnection : public Connection {
 Result<std::unique_ptr<Connection>> OpenSqlite(const std::string& connection_string,
                                                const std::string& path, bool read_write) {
   if (path.empty()) return Status::Failure("The connection string names no SQLite database file.");
+  // A page reaches only files inside the web root and the folders the server was given.
+  if (PageContext* page = CurrentPageContext();
+      page && path != ":memory:" &&
+      (StartsWithIgnoreCase(path, "file:") || !page->server.DataFileAllowed(path))) {
+    return Status::Failure("The SQLite database \"" + path +
+                           "\" is outside the web root and the server's data folders.");
+  }
   sqlite3* raw = nullptr;
   int flags = (read_write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
               SQLITE_OPEN_NOMUTEX;
@@ -259,8 +330,9 @@ Result<std::unique_ptr<Connection>> OpenSqlite(const std::string& connection_str
   }
   sqlite3_busy_timeout(raw, 5000);
   sqlite3_extended_result_codes(raw, 1);
+  if (!read_write) sqlite3_set_authorizer(raw, ReadOnlyAuthorizer, nullptr);
   return std::unique_ptr<Connection>(
-      std::make_unique<SqliteConnection>(connection_string, std::move(handle)));
+      std::make_unique<SqliteConnection>(connection_string, std::move(handle), path, read_write));
 }
 
 }  // namespace quenmark::db
