@@ -162,7 +162,9 @@ void ManagerState::DisplaySql(const std::string& sql, bool exporting) {
     grid.Connection(*connection);
     step = 15;
     if (exporting) {
-      // The grid answers the export request it read from the posted fields.
+      // The grid read the export request from the posted fields; a lent connection does not
+      // start it on its own (only CreateConnection does), so it is handed over here.
+      if (grid.ExportRequested()) grid.RunExport();
       grid.Display();
       return;
     }

@@ -1,8 +1,9 @@
 // The report-manager demo in a real browser: the saved reports listed by group beside the
 // catalogue, the group form opened from a heading, a saved report opened with its password,
-// sorted and paged, and the reports and locale files refused to the browser. The demo's files
+// sorted, paged and exported to CSV, and the reports and locale files refused to the browser. The demo's files
 // are only read here, never changed.
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
 import { navigation, withDemoSite } from './support.mjs';
 
 export default async function run({ quenmark }) {
@@ -42,6 +43,16 @@ export default async function run({ quenmark }) {
     const second = await supplierNames();
     assert.ok(second.length > 0 && !second.includes(sorted[0]), second.join(', '));
     assert.ok(second[0].localeCompare(sorted[sorted.length - 1]) >= 0, second.join(', '));
+    // The report's CSV button downloads every row of the report, in the sort chosen.
+    const [download] = await Promise.all([
+      page.waitForEvent('download'),
+      page.click('a.paging_link:text-is("CSV")'),
+    ]);
+    assert.match(download.suggestedFilename(), /\.csv$/);
+    const lines = readFileSync(await download.path(), 'utf8').split('\r\n').filter((l) => l);
+    assert.ok(lines.length > first.length + 1, `every supplier is exported (${lines.length})`);
+    assert.ok(lines.some((line) => line.includes(`"${sorted[0]}"`)), lines[1]);
+    assert.equal(await page.textContent('td.report_title'), 'Supplier contacts');
     await navigation(page, () => page.click('a.link_button:text-is("Home")'));
     assert.ok(await page.isVisible('a.report_title:text-is("Supplier contacts")'));
 

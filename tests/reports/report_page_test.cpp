@@ -93,7 +93,10 @@ TEST_F(ReportPageTest, FormatCodesOfASavedReport) {
   const Case cases[] = {
       {"D1", "'2004-03-05'", "Friday, March 5<sup>th</sup> 2004"},
       {"D2", "'2004-03-05'", "05-Mar-04"},
+      {"D3", "'2004-03-05'", ">3/5/2004<"},
       {"D4", "'2004-03-05'", "5/3/04"},
+      {"T1", "'2004-03-05 14:30:00'", ">2:30:00 PM<"},
+      {"T2", "'2004-03-05 14:30:00'", ">14:30<"},
       {"N1", "1234.5", "1,234.50"},
       {"N2", "1234.5", "$1,234.50"},
       {"N3", "0.25", "25%"},
@@ -184,6 +187,51 @@ TEST_F(ReportPageTest, ReportPageChromeAndSignedPostbacks) {
     EXPECT_THAT(refused.body, Not(HasSubstr("PWNED"))) << form;
     EXPECT_THAT(refused.body, Not(HasSubstr("OTHER title"))) << form;
   }
+}
+
+TEST_F(ReportPageTest, PageSizeCloseLinkBuildLinkExportAndColumnar) {
+  ReportDefinition d = Definition("LONG");
+  d.pagesize = 2;
+  d.rdesc = std::string(600, 'x');  // the stored arguments run past the Build link's 500
+  Save(d, "SELECT ProductID, ProductName FROM Products ORDER BY ProductID");
+  const PageResult page = Report("rid=long");
+  const std::string build_prefix = "href=\"javascript:___doPostBack('";
+  const size_t build = page.body.find(build_prefix);
+  ASSERT_NE(build, std::string::npos);
+  const size_t argument = build + build_prefix.size();
+  EXPECT_EQ(page.body.find('\'', argument) - argument, 500u);
+
+  // The page size the user chose wins over the definition's on postbacks.
+  const std::string state = "__SQL=" + UrlEncoded(HiddenValue(page.body, "__SQL")) +
+                            "&__ARGS=" + UrlEncoded(HiddenValue(page.body, "__ARGS"));
+  const PageResult resized = Run({"--form", state + "&pagesize=5&start=1&sort=&__FARGS="});
+  EXPECT_THAT(resized.body, HasSubstr("Rye Crispbread"));  // the fifth product
+  EXPECT_THAT(resized.body, HasSubstr("name=pagesize value=\"5\""));
+
+  // The export buttons of a report grid download the report's rows.
+  const std::string csv_argument = HiddenValue(page.body, "btnExpcsv");
+  ASSERT_THAT(csv_argument, testing::StartsWith("NGZtd"));
+  const PageResult csv = Run({"--form", state + "&__FARGS=" + UrlEncoded(csv_argument)});
+  EXPECT_EQ(csv.Header("Content-Type"), "text/csv; charset=utf-8");
+  EXPECT_THAT(csv.body, testing::StartsWith("\"ProductID\",\"ProductName\"\r\n\"1\","));
+  EXPECT_THAT(csv.body, HasSubstr("\"5\",\"Rye Crispbread\"\r\n"));
+  EXPECT_THAT(csv.body, Not(HasSubstr("<table")));
+
+  // Opened in its own window, the report offers Close instead of Build and Home, also after
+  // a postback.
+  const PageResult window = Report("rid=long&closewin=1");
+  EXPECT_THAT(window.body, HasSubstr("<input type=hidden name=__cls value=1><a  "
+                                     "href=\"javascript:window.close()\""));
+  EXPECT_THAT(window.body, Not(HasSubstr("javascript:___doPostBack")));
+  EXPECT_THAT(Run({"--form", state + "&__cls=1&__FARGS="}).body,
+              HasSubstr("href=\"javascript:window.close()\""));
+
+  ReportDefinition columnar = Definition("CARDS");
+  columnar.rfmt = 2;
+  Save(columnar, "SELECT ProductID, ProductName FROM Products WHERE ProductID = 2");
+  const PageResult cards = Report("rid=cards");
+  EXPECT_THAT(cards.body, HasSubstr("Smoked Paprika"));
+  EXPECT_THAT(cards.body, Not(HasSubstr("btnExpcsv")));  // columnar grids have no exports
 }
 
 TEST_F(ReportPageTest, PasswordFormAndItsSignedProof) {
