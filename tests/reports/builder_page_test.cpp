@@ -475,20 +475,24 @@ TEST_F(BuilderPageTest, FinishRefusesWhatCannotBeSaved) {
 
 namespace {
 
-// A procedure report on PostgreSQL: parameter values, the procedure's fields, captions,
-// options, then Finish.
-TEST(BuilderProcedure, PostgresFunctionPagesAndFinish) {
-  const char* url = std::getenv("QUENMARK_TEST_PG");
-  if (url == nullptr) GTEST_SKIP() << "QUENMARK_TEST_PG is not set";
-  auto server = quenmark::Connection::Open(url);
+// A procedure report on PostgreSQL, reached directly and through ODBC (whose procedures are run
+// as {call name(?)}): parameter values, the procedure's fields, captions, options, then Finish.
+class BuilderProcedure : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BuilderProcedure, FunctionPagesAndFinish) {
+  const char* pg = std::getenv("QUENMARK_TEST_PG");
+  const char* env = std::getenv(GetParam());
+  if (pg == nullptr || env == nullptr) GTEST_SKIP() << GetParam() << " is not set";
+  auto server = quenmark::Connection::Open(pg);
   ASSERT_TRUE(server.ok()) << server.Description();
   ASSERT_TRUE(quenmark::fixture::LoadFixtureIntoPostgres(**server).ok());
+  const std::string url = env;
   TempSite site;
   fs::create_directories(site.Path("data"));
   const std::string page = site.Write(
       "rm.lua", "local manager = Server.CreateObject(\"Quenmark.Tabulon2\")\n"
                 "manager.ReportsFile = \"data/reports.xml\"\n"
-                "manager:Init(\"" + std::string(url) + "\")\nmanager:DisplayReports()\n");
+                "manager:Init(\"" + url + "\")\nmanager:DisplayReports()\n");
   auto post = [&](const std::string& body) {
     return quenmark::test_support::RunPage(
         page, {"--root", site.Path(), "--url", "/rm.lua", "--form", body});
@@ -536,5 +540,12 @@ TEST(BuilderProcedure, PostgresFunctionPagesAndFinish) {
       "a=p&isproc=1&tables=pg_sleep&rid=X&src=-9&index=-8&params=&p_count=0");
   EXPECT_THAT(refused.body, HasSubstr("The procedure pg_sleep cannot be used in reports."));
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, BuilderProcedure,
+                         ::testing::Values("QUENMARK_TEST_PG", "QUENMARK_TEST_ODBC_PG"),
+                         [](const auto& info) {
+                           return std::string(info.param) == "QUENMARK_TEST_PG" ? "PostgreSQL"
+                                                                                : "OdbcPostgreSQL";
+                         });
 
 }  // namespace
