@@ -37,17 +37,8 @@ class DriverTest : public ::testing::TestWithParam<Driver> {
  protected:
   void SetUp() override {
     const Driver& d = GetParam();
-    std::string text;
-    if (!d.variable) {
-      text = fixture::FixtureConnectionString();
-    } else {
-      const char* value = std::getenv(d.variable);
-      if (!value || !*value) GTEST_SKIP() << d.variable << " is not set";
-      text = value;
-      if (!d.postgres && ToLowerAscii(text).find("database=") == std::string::npos) {
-        text += "Database=" + fixture::FixtureDatabasePath() + ";";
-      }
-    }
+    const std::string text = fixture::DriverConnectionString(d.variable, d.postgres);
+    if (text.empty()) GTEST_SKIP() << d.variable << " is not set";
     if (d.postgres) LoadPostgresFixture();
     auto opened = Connection::Open(text);
     ASSERT_TRUE(opened.ok()) << opened.Description();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "frame/text_util.h"
 #include "quenmark/database.h"
 #include "support/fixture_db.h"
 
@@ -31,23 +32,9 @@ const Driver kDrivers[] = {
     {"OdbcPostgreSQL", "QUENMARK_TEST_ODBC_PG", true, false, "UseDeclareFetch=1;Fetch=100;"},
 };
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::unique_ptr<Connection> OpenDriver(const Driver& d) {
-  std::string text;
-  if (!d.variable) {
-    text = fixture::FixtureConnectionString();
-  } else {
-    const char* value = std::getenv(d.variable);
-    if (!value || !*value) return nullptr;
-    text = value;
-    if (!d.postgres && Lower(text).find("database=") == std::string::npos) {
-      text += "Database=" + fixture::FixtureDatabasePath() + ";";
-    }
-  }
+  const std::string text = fixture::DriverConnectionString(d.variable, d.postgres);
+  if (text.empty()) return nullptr;
   auto opened = Connection::Open(text + d.options);
   EXPECT_TRUE(opened.ok()) << opened.Description();
   if (!opened.ok()) return nullptr;
@@ -127,7 +114,7 @@ TEST_P(StreamingTest, ErrorOnALaterRowFollowsTheGoodRows) {
     if (!rs.ok()) {
       // A driver library that reads whole results fails at once, which is also sound.
       EXPECT_FALSE(GetParam().native) << rs.Description();
-      EXPECT_NE(Lower(rs.Description()).find(FailureText()), std::string::npos) << rs.Description();
+      EXPECT_NE(ToLowerAscii(rs.Description()).find(FailureText()), std::string::npos) << rs.Description();
       continue;
     }
     Recordset& r = **rs;
@@ -152,7 +139,7 @@ TEST_P(StreamingTest, ErrorOnALaterRowFollowsTheGoodRows) {
     }
     Status status = r.status();
     ASSERT_FALSE(status.ok()) << static_cast<int>(walk);
-    EXPECT_NE(Lower(status.Description()).find(FailureText()), std::string::npos) << status.Description();
+    EXPECT_NE(ToLowerAscii(status.Description()).find(FailureText()), std::string::npos) << status.Description();
     if (!reported.ok()) {
       EXPECT_EQ(reported.Description(), status.Description());
     }
@@ -207,7 +194,7 @@ TEST_P(StreamingTest, EmptyResultsStillDescribeTheirColumns) {
   EXPECT_EQ((*rs)->Field(0).type, adtype::kInteger);
   EXPECT_EQ((*rs)->Field(1).type, adtype::kVarWChar);
   EXPECT_EQ((*rs)->Field(1).defined_size, 40);
-  EXPECT_EQ(Lower((*rs)->Field(1).base_table), "products");
+  EXPECT_EQ(ToLowerAscii((*rs)->Field(1).base_table), "products");
   EXPECT_TRUE((*rs)->Eof());
   EXPECT_TRUE((*rs)->status().ok());
 }
@@ -218,7 +205,7 @@ TEST_P(StreamingTest, SeveralStatementsReturnTheLastResult) {
   ASSERT_TRUE(rs.ok()) << rs.Description();
   ASSERT_EQ((*rs)->FieldCount(), 1);
   EXPECT_EQ((*rs)->Field(0).name, "b");
-  EXPECT_EQ(Lower((*rs)->Field(0).base_table), "products");
+  EXPECT_EQ(ToLowerAscii((*rs)->Field(0).base_table), "products");
   ASSERT_FALSE((*rs)->Eof());
   EXPECT_FALSE((*rs)->Value(0).ToText().empty());
 
@@ -230,7 +217,7 @@ TEST_P(StreamingTest, SeveralStatementsReturnTheLastResult) {
                            Failing{"SELECT 1; SELECT * FROM no_such_table", "no_such_table"}}) {
     auto failed = connection_->Execute(f.sql);
     ASSERT_FALSE(failed.ok()) << f.sql;
-    EXPECT_NE(Lower(failed.Description()).find(f.text), std::string::npos) << failed.Description();
+    EXPECT_NE(ToLowerAscii(failed.Description()).find(f.text), std::string::npos) << failed.Description();
   }
   ExpectUsable();
 }

@@ -3,7 +3,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,7 +10,7 @@
 #include <sstream>
 
 #include "quenmark/shared_procedures.h"
-#include "support/fixture_db.h"
+#include "support/demo_site.h"
 #include "support/page_runner.h"
 
 namespace {
@@ -23,14 +22,7 @@ using ::testing::StartsWith;
 using quenmark::test_support::PageResult;
 
 const fs::path& SiteRoot() {
-  static const fs::path root = [] {
-    const fs::path dir =
-        fs::temp_directory_path() / ("quenmark_export_pages_" + std::to_string(::getpid()));
-    fs::create_directories(dir / "data");
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
-                  fs::copy_options::overwrite_existing);
-    return dir;
-  }();
+  static const fs::path root = quenmark::test_support::MakeDemoSite("export_pages");
   return root;
 }
 
@@ -43,29 +35,9 @@ std::string WritePage(const std::string& name, const std::string& script) {
 // The usual page: HTML first, the connection, then the statement, then Display.
 std::string GridPage(const std::string& name, const std::string& command,
                      const std::string& setup = "") {
-  return WritePage(name,
-                   "local grid = Server.CreateObject(\"Quenmark.DataGrid\")\n"
-                   "Response.Write(\"<html><body>page text\")\n"
-                   "grid:CreateConnection(\"Provider=SQLite;Data Source=\" .. "
-                   "Server.MapPath(\"data/demo.db\"))\n"
-                   "grid.Command = [[" + command + "]]\n" + setup +
-                   "\ngrid:Display()\nResponse.Write(\"</body></html>\")\n");
-}
-
-std::string FormValue(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '+') {
-      out += "%2B";
-    } else if (c == '/') {
-      out += "%2F";
-    } else if (c == ' ') {
-      out += "%20";
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return quenmark::test_support::WriteGridPage(SiteRoot(), name, command, setup,
+                                               "Response.Write(\"<html><body>page text\")\n",
+                                               "Response.Write(\"</body></html>\")\n");
 }
 
 // Posts the export argument of `format`, as the button's hidden field carries it.
@@ -74,7 +46,7 @@ PageResult Export(const std::string& page, const std::string& format,
   const std::string argument = "4fmt:" + format + ";sql:;cn:;hdr:" + headers + ";ttl:" + title + ";";
   return quenmark::test_support::RunPage(
       page, {"--root", SiteRoot().string(), "--url", "/grid.lua", "--form",
-             "__FARGS=" + FormValue(quenmark::EncodeBase64(argument))});
+             quenmark::test_support::PostBackField(argument)});
 }
 
 constexpr const char* kThreeProducts =
@@ -276,29 +248,28 @@ TEST(ExportPostbackTest, MissingCommandGivesTheFatalMessage) {
                          "calling .Display() method</font></div>");
 }
 
-TEST(ExportPostbackTest, PrintRowsPerPageBelowOneGivesOneTable) {
-  const std::string page = GridPage(
-      "print_all", "SELECT ProductID FROM Products WHERE ProductID <= 25", "grid.PageSize = 0\n");
-  const std::string body = Export(page, "print", "ID").body;
-  size_t tables = 0;
-  for (size_t at = body.find("<table"); at != std::string::npos; at = body.find("<table", at + 1)) {
-    ++tables;
-  }
-  EXPECT_EQ(tables, 1u);
-  EXPECT_THAT(body, HasSubstr("<td>25</td>\n<td>25</td>"));
-}
-
+// Blocks of PageSize + 1 rows, numbered across the tables; a page size of 0 prints one table.
 TEST(ExportPostbackTest, PrintPagesNumberRowsAcrossTables) {
-  const std::string page = GridPage(
-      "print_pages", "SELECT ProductID FROM Products WHERE ProductID <= 25", "grid.PageSize = 10\n");
-  const std::string body = Export(page, "print", "ID").body;
-  size_t tables = 0;
-  for (size_t at = body.find("<table"); at != std::string::npos; at = body.find("<table", at + 1)) {
-    ++tables;
+  const struct {
+    int page_size;
+    int tables;
+    std::vector<std::string> fragments;
+  } cases[] = {{0, 1, {"<td>25</td>\n<td>25</td>"}},
+               {10, 3, {"<tr>\n<td>11</td>\n<td>11</td>\n</tr>",
+                        "<td>25</td>\n<td>25</td>\n</tr>\n</table>"}}};
+  for (const auto& c : cases) {
+    const std::string size = std::to_string(c.page_size);
+    const std::string page = GridPage("print_" + size,
+                                      "SELECT ProductID FROM Products WHERE ProductID <= 25",
+                                      "grid.PageSize = " + size + "\n");
+    const std::string body = Export(page, "print", "ID").body;
+    int tables = 0;
+    for (size_t at = body.find("<table"); at != std::string::npos; at = body.find("<table", at + 1)) {
+      ++tables;
+    }
+    EXPECT_EQ(tables, c.tables) << size;
+    for (const std::string& fragment : c.fragments) EXPECT_THAT(body, HasSubstr(fragment)) << size;
   }
-  EXPECT_EQ(tables, 3u);
-  EXPECT_THAT(body, HasSubstr("<tr>\n<td>11</td>\n<td>11</td>\n</tr>"));
-  EXPECT_THAT(body, HasSubstr("<td>25</td>\n<td>25</td>\n</tr>\n</table>"));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "support/demo_site.h"
-#include "support/fixture_db.h"
 #include "support/page_runner.h"
 
 namespace {
@@ -23,17 +22,9 @@ using ::testing::Not;
 
 // A web root with the demo pages and a copy of the fixture store as data/demo.db.
 const fs::path& SiteRoot() {
-  static const fs::path root = [] {
-    const fs::path dir =
-        fs::temp_directory_path() / ("quenmark_graph_pages_" + std::to_string(::getpid()));
-    fs::create_directories(dir / "data");
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
-                  fs::copy_options::overwrite_existing);
-    quenmark::test_support::CopyDemoPages(
-        dir, {"graph_plain.lua", "graph_stacked.lua", "graph_relative.lua", "graph_negative.lua",
-              "grid_graph.lua"});
-    return dir;
-  }();
+  static const fs::path root = quenmark::test_support::MakeDemoSite(
+      "graph_pages", {"graph_plain.lua", "graph_stacked.lua", "graph_relative.lua",
+                      "graph_negative.lua", "grid_graph.lua"});
   return root;
 }
 

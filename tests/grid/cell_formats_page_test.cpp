@@ -11,7 +11,6 @@
 #include <regex>
 
 #include "support/demo_site.h"
-#include "support/fixture_db.h"
 #include "support/page_runner.h"
 
 namespace {
@@ -22,31 +21,15 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 const fs::path& SiteRoot() {
-  static const fs::path root = [] {
-    const fs::path dir =
-        fs::temp_directory_path() / ("quenmark_format_pages_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "data");
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
-                  fs::copy_options::overwrite_existing);
-    quenmark::test_support::CopyDemoPages(
-        dir, {"grid_formats.lua", "grid_link_master.lua", "grid_images.lua", "grid_columnar.lua"});
-    return dir;
-  }();
+  static const fs::path root = quenmark::test_support::MakeDemoSite(
+      "format_pages",
+      {"grid_formats.lua", "grid_link_master.lua", "grid_images.lua", "grid_columnar.lua"});
   return root;
 }
 
-// A page that shows `command` in a grid after running `setup` (Lua statements on `grid`).
 std::string GridPage(const std::string& name, const std::string& command,
                      const std::string& setup = "") {
-  const fs::path path = SiteRoot() / (name + ".lua");
-  std::ofstream(path) << "local grid = Server.CreateObject(\"Quenmark.DataGrid\")\n"
-                         "grid:CreateConnection(\"Provider=SQLite;Data Source=\" .. "
-                         "Server.MapPath(\"data/demo.db\"))\n"
-                         "grid.Command = [["
-                      << command << "]]\n"
-                      << setup << "\ngrid:Display()\n";
-  return path.string();
+  return quenmark::test_support::WriteGridPage(SiteRoot(), name, command, setup);
 }
 
 PageResult RunGridPage(const std::string& page, const std::string& query = "",

@@ -4,16 +4,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <functional>
-
+#include "grid/in_process_grid.h"
 #include "quenmark/database.h"
-#include "quenmark/page_context.h"
 #include "quenmark/shared_procedures.h"
-#include "quenmark/shared_settings.h"
 
 namespace quenmark {
 namespace {
@@ -22,14 +16,9 @@ using testing::EndsWith;
 using testing::HasSubstr;
 using testing::Not;
 
-// Items 1 to 30, an empty table and a value too large to draw; made once per process.
+// Items 1 to 30 and a value too large to draw.
 std::string ItemsUrl() {
   static const std::string url = [] {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("quenmark_grid_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string file = (dir / "items.db").string();
-    std::filesystem::remove(file);
     std::string sql =
         "CREATE TABLE items (id INTEGER PRIMARY KEY, name TEXT, price REAL);"
         "CREATE TABLE huge (name TEXT, amount REAL);"
@@ -38,11 +27,7 @@ std::string ItemsUrl() {
       sql += "INSERT INTO items VALUES (" + std::to_string(i) + ", 'Item " +
              std::to_string(i) + "', " + std::to_string(i) + ".5);";
     }
-    sqlite3* db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return "sqlite:" + file;
+    return test_grid::Database("data_grid", sql);
   }();
   return url;
 }
@@ -51,33 +36,12 @@ std::string Items(int count) {
   return "SELECT id, name, price FROM items WHERE id <= " + std::to_string(count);
 }
 
-// One request through a page that configures a grid with `page`, in this process.
-struct GridPage {
-  Request request;
-  Response response;
-  Server server{"/tmp", "/tmp"};
-  Session session;
-  Application application;
-
-  GridPage() {
-    request.SetServerVariable("URL", "/grid.lua");
-    ResetThreadSettings();
-  }
+// A grid request that shows `command` with the default settings plus `setup`.
+struct GridPage : test_grid::GridRequest {
   GridPage& Form(std::string name, std::string value) {
-    request.Form().Add(std::move(name), std::move(value));
+    GridRequest::Form(std::move(name), std::move(value));
     return *this;
   }
-  std::string Run(const std::function<void(DataGrid&)>& page) {
-    PageContext context{request, response, server, session, application};
-    PageContextScope scope(context);
-    try {
-      DataGrid grid;
-      page(grid);
-    } catch (const ResponseEnded&) {
-    }
-    return response.Body();
-  }
-  // Shows `command` with the default settings plus `setup`.
   std::string Show(const std::string& command, const std::function<void(DataGrid&)>& setup = {}) {
     return Run([&](DataGrid& grid) {
       grid.CreateConnection(ItemsUrl());
@@ -88,13 +52,7 @@ struct GridPage {
   }
 };
 
-int CountOf(const std::string& text, const std::string& piece) {
-  int count = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
-    ++count;
-  }
-  return count;
-}
+using test_grid::CountOf;
 
 struct RowsCase {
   int rows, page_size, start, shown;

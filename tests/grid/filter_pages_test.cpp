@@ -13,7 +13,6 @@
 #include "quenmark/page_context.h"
 #include "quenmark/shared_procedures.h"
 #include "support/demo_site.h"
-#include "support/fixture_db.h"
 #include "support/page_runner.h"
 
 namespace {
@@ -26,28 +25,15 @@ using quenmark::Server;
 using quenmark::test_support::PageResult;
 
 const fs::path& SiteRoot() {
-  static const fs::path root = [] {
-    const fs::path dir =
-        fs::temp_directory_path() / ("quenmark_filter_pages_" + std::to_string(::getpid()));
-    fs::create_directories(dir / "data");
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
-                  fs::copy_options::overwrite_existing);
-    quenmark::test_support::CopyDemoPages(
-        dir, {"grid_filters.lua", "grid_popup_filters.lua", "grid_procedure.lua"});
-    return dir;
-  }();
+  static const fs::path root = quenmark::test_support::MakeDemoSite(
+      "filter_pages", {"grid_filters.lua", "grid_popup_filters.lua", "grid_procedure.lua"});
   return root;
 }
 
-// A page showing `command` after the Lua statements `setup` on `grid`.
+// A page showing `command` after the Lua statements `setup` on `grid`, made before it connects.
 std::string GridPage(const std::string& name, const std::string& command,
                      const std::string& setup = "") {
-  const fs::path path = SiteRoot() / (name + ".lua");
-  std::ofstream(path) << "local grid = Server.CreateObject(\"Quenmark.DataGrid\")\n" << setup
-                      << "\ngrid:CreateConnection(\"Provider=SQLite;Data Source=\" .. "
-                         "Server.MapPath(\"data/demo.db\"))\ngrid.Command = \""
-                      << command << "\"\ngrid:Display()\n";
-  return path.string();
+  return quenmark::test_support::WriteGridPage(SiteRoot(), name, command, "", setup);
 }
 
 PageResult Serve(const std::string& page, const std::vector<std::string>& extra) {

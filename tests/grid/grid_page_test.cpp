@@ -2,14 +2,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "quenmark/shared_procedures.h"
 #include "support/demo_site.h"
-#include "support/fixture_db.h"
 #include "support/page_runner.h"
 
 namespace {
@@ -22,16 +20,8 @@ using quenmark::test_support::PageResult;
 
 // A web root holding a copy of the fixture store as data/demo.db and the grid demo pages.
 const fs::path& SiteRoot() {
-  static const fs::path root = [] {
-    const fs::path dir =
-        fs::temp_directory_path() / ("quenmark_grid_pages_" + std::to_string(::getpid()));
-    fs::create_directories(dir / "data");
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), dir / "data" / "demo.db",
-                  fs::copy_options::overwrite_existing);
-    quenmark::test_support::CopyDemoPages(dir,
-                                          {"grid_plain.lua", "grid_styled.lua", "grid_texts.lua"});
-    return dir;
-  }();
+  static const fs::path root = quenmark::test_support::MakeDemoSite(
+      "grid_pages", {"grid_plain.lua", "grid_styled.lua", "grid_texts.lua"});
   return root;
 }
 
@@ -44,10 +34,7 @@ std::string WritePage(const std::string& name, const std::string& script) {
 // A page that shows `command` in a grid after running `setup` (Lua statements on `grid`).
 std::string GridPage(const std::string& name, const std::string& command,
                      const std::string& setup = "") {
-  return WritePage(name, "local grid = Server.CreateObject(\"Quenmark.DataGrid\")\n"
-                         "grid:CreateConnection(\"Provider=SQLite;Data Source=\" .. "
-                         "Server.MapPath(\"data/demo.db\"))\n"
-                         "grid.Command = \"" + command + "\"\n" + setup + "\ngrid:Display()\n");
+  return quenmark::test_support::WriteGridPage(SiteRoot(), name, command, setup);
 }
 
 // Runs `page` at "/grid.lua", posting `form` (a url-encoded body) when it is not empty.
@@ -59,12 +46,7 @@ PageResult Serve(const std::string& page, const std::string& form = "") {
   return result;
 }
 
-// The "__FARGS" form value for an argument text (base64 made safe for a url-encoded body).
-std::string Args(const std::string& argument) {
-  std::string out;
-  for (char c : EncodeBase64(argument)) out += c == '+' ? "%2B" : c == '/' ? "%2F" : std::string(1, c);
-  return "__FARGS=" + out;
-}
+using quenmark::test_support::PostBackField;
 
 std::string Href(const std::string& argument) {
   return "javascript:__doPostBack('" + EncodeBase64(argument) + "')";
@@ -152,14 +134,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GridPageTest, SortClicksToggleAndRemove) {
   const std::string page = GridPage("sort", Products(25));
-  std::string body = Serve(page, "sort=&pagesize=10&" + Args("1sort:2;lastsort:;rsort:0;")).body;
+  std::string body = Serve(page, "sort=&pagesize=10&" + PostBackField("1sort:2;lastsort:;rsort:0;")).body;
   EXPECT_THAT(body, HasSubstr("<input type=hidden name=sort value=\"2\">"));
   EXPECT_THAT(body, HasSubstr("\">ProductName</a>&nbsp;<a  href=\"" +
                               Href("1sort:2;lastsort:2;rsort:1;") + "\">+</a></th>"));
-  body = Serve(page, "sort=2&pagesize=10&" + Args("1sort:2;lastsort:2;rsort:0;")).body;
+  body = Serve(page, "sort=2&pagesize=10&" + PostBackField("1sort:2;lastsort:2;rsort:0;")).body;
   EXPECT_THAT(body, HasSubstr("<input type=hidden name=sort value=\"2 desc\">"));
   EXPECT_THAT(body, HasSubstr("\">-</a></th>"));
-  body = Serve(page, "pagesize=10&" + Args("1sort:2;lastsort:2 desc;rsort:1;")).body;
+  body = Serve(page, "pagesize=10&" + PostBackField("1sort:2;lastsort:2 desc;rsort:1;")).body;
   EXPECT_THAT(body, HasSubstr("<input type=hidden name=sort value=\"\">"));
   EXPECT_THAT(body, HasSubstr("<td nowrap width=1>1</td><td class=\"number\">1</td>"));
 }
@@ -173,7 +155,7 @@ TEST(GridPageTest, PageSizeBoxAndReset) {
   }
   const std::string body =
       Serve(page, "sort=2+desc&start=11&pagesize=10&rsfilter=%5BProductID%5D+%3E+5&" +
-                      Args("3start:1;")).body;
+                      PostBackField("3start:1;")).body;
   EXPECT_THAT(body, HasSubstr("<input type=hidden name=sort value=\"\">"));
   EXPECT_THAT(body, HasSubstr("<input type=hidden name=start value=\"1\">"
                               "<input type=hidden name=rsfilter value=\"\">"));

@@ -47,6 +47,20 @@ class PageEngineTest : public ::testing::Test {
     return response.ok() ? *response : Response();
   }
 
+  // Runs `source` with a page engine of its own under `limits`.
+  Response RunLimited(const std::string& source, host::PageLimits limits) {
+    const std::string path = site_.Write("limited.lua", source);
+    Request request;
+    Response response;
+    Server server(site_.Path(), site_.Path());
+    Session session;
+    Application application;
+    PageContext context{request, response, server, session, application};
+    host::PageEngine engine(limits);
+    host::RunScriptPage(engine, path, "/limited.lua", context, "id");
+    return response;
+  }
+
   TempSite site_;
 };
 
@@ -223,50 +237,25 @@ TEST_F(PageEngineTest, SharedSettingsStartFreshForEveryRequest) {
 }
 
 TEST_F(PageEngineTest, RunawayPagesAreStopped) {
-  struct Case {
-    host::PageLimits limits;
-    const char* source;
-    const char* message;
-  };
-  const Case cases[] = {{{std::chrono::milliseconds(200), 0}, "while true do end", "time limit"},
-                        {{std::chrono::milliseconds(200), 0},
-                         "while true do pcall(function() while true do end end) end",
-                         "time limit"},
-                        {{std::chrono::milliseconds(200), 0},
-                         "while true do xpcall(function() while true do end end, "
-                         "function() return 1 end) end",
-                         "time limit"},
-                        {{std::chrono::milliseconds(200), 0},
-                         "local co = coroutine.wrap(function() while true do end end) "
-                         "while true do pcall(co) end",
-                         "time limit"},
-                        // Backtracking inside the string library, where no instruction runs.
-                        {{std::chrono::milliseconds(200), 0},
-                         "string.find(string.rep('a', 30000), '.-.-.-.-b')", "time limit"},
-                        {{std::chrono::milliseconds(200), 0},
-                         "pcall(string.match, string.rep('a', 30000), '(.-)(.-)(.-)b') "
-                         "Response.Write('escaped')",
-                         "time limit"},
-                        {{std::chrono::milliseconds(200), 0},
-                         "for w in string.rep('a', 20000):gmatch('.-.-.-b') do end", "time limit"},
-                        {{std::chrono::milliseconds(200), 0},
-                         "local s = string.rep('a', 20000) s:gsub('a.-.-.-b', '')", "time limit"},
-                        {{std::chrono::milliseconds(0), size_t{8} << 20},
-                         "local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(100) .. i end",
-                         "not enough memory"}};
-  for (const Case& c : cases) {
-    std::string path = site_.Write("loop.lua", c.source);
-    Request request;
-    Response response;
-    Server server(site_.Path(), site_.Path());
-    Session session;
-    Application application;
-    PageContext context{request, response, server, session, application};
-    host::PageEngine engine(c.limits);
-    host::RunScriptPage(engine, path, "/loop.lua", context, "id");
-    EXPECT_EQ(response.StatusCode(), 500);
-    EXPECT_THAT(response.Body(), HasSubstr(c.message));
+  const char* const endless[] = {
+      "while true do end",
+      "while true do pcall(function() while true do end end) end",
+      "while true do xpcall(function() while true do end end, function() return 1 end) end",
+      "local co = coroutine.wrap(function() while true do end end) while true do pcall(co) end",
+      // Backtracking inside the string library, where no instruction runs.
+      "string.find(string.rep('a', 30000), '.-.-.-.-b')",
+      "pcall(string.match, string.rep('a', 30000), '(.-)(.-)(.-)b') Response.Write('escaped')",
+      "for w in string.rep('a', 20000):gmatch('.-.-.-b') do end",
+      "local s = string.rep('a', 20000) s:gsub('a.-.-.-b', '')"};
+  for (const char* source : endless) {
+    const Response response = RunLimited(source, {std::chrono::milliseconds(200), 0});
+    EXPECT_EQ(response.StatusCode(), 500) << source;
+    EXPECT_THAT(response.Body(), HasSubstr("time limit")) << source;
   }
+  const Response greedy = RunLimited(
+      "local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(100) .. i end", {std::chrono::milliseconds(0), size_t{8} << 20});
+  EXPECT_EQ(greedy.StatusCode(), 500);
+  EXPECT_THAT(greedy.Body(), HasSubstr("not enough memory"));
 }
 
 TEST_F(PageEngineTest, ChangedPagesAreCompiledAgain) {
@@ -280,8 +269,7 @@ TEST_F(PageEngineTest, ChangedPagesAreCompiledAgain) {
 
 // The pattern functions under the time limit give exactly what the library gives without it.
 TEST_F(PageEngineTest, GuardedPatternFunctionsGiveTheLibrarysResults) {
-  std::string path = site_.Write(
-      "patterns.lua",
+  const std::string source =
       "local out = {}\n"
       "local function add(...) local t = table.pack(...) for i = 1, t.n do out[#out + 1] = tostring(t[i]) end out[#out + 1] = '|' end\n"
       "add(string.find(\"hello world\", \"o w\"))\n"
@@ -306,17 +294,11 @@ TEST_F(PageEngineTest, GuardedPatternFunctionsGiveTheLibrarysResults) {
       "add(pcall(string.gsub, \"abc\", \"(\", \"x\"))\n"
       "add(string.find(\"a+b\", \"+\", 1, true))\n"
       "add(string.match(\"  x\", \"^%s*$\"))\n"
-      "Response.Write(table.concat(out, \",\"))\n");
+      "Response.Write(table.concat(out, \",\"))\n";
   std::string bodies[2];
   for (int guarded = 0; guarded < 2; ++guarded) {
-    Request request;
-    Response response;
-    Server server(site_.Path(), site_.Path());
-    Session session;
-    Application application;
-    PageContext context{request, response, server, session, application};
-    host::PageEngine engine(host::PageLimits{std::chrono::milliseconds(guarded ? 60000 : 0), 0});
-    host::RunScriptPage(engine, path, "/patterns.lua", context, "id");
+    const Response response =
+        RunLimited(source, {std::chrono::milliseconds(guarded ? 60000 : 0), 0});
     EXPECT_EQ(response.StatusCode(), 200) << response.Body();
     bodies[guarded] = response.Body();
   }

@@ -10,14 +10,12 @@
 #include <fstream>
 #include <map>
 
-#include "host/temp_site.h"
 #include "quenmark/page_context.h"
 #include "quenmark/shared_procedures.h"
 #include "reports/report_definition.h"
 #include "reports/report_password.h"
+#include "reports/manager_site.h"
 #include "reports/reports_file.h"
-#include "support/fixture_db.h"
-#include "support/page_runner.h"
 
 namespace {
 
@@ -52,28 +50,10 @@ Form PostedPage(int src, int index, const Form& changes = {}) {
   return form;
 }
 
-class BuilderPageTest : public ::testing::Test {
+class BuilderPageTest : public quenmark::test_support::ManagerSite {
  protected:
-  void SetUp() override {
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), site_.Path("store.db"));
-    fs::create_directories(site_.Path("data"));
-  }
-
-  ReportsFile Reports() const { return ReportsFile(site_.Path("data/reports.xml")); }
-
   PageResult Run(const std::vector<std::string>& args, const std::string& setup = "") {
-    const std::string page = site_.Write(
-        "rm.lua",
-        "local manager = Server.CreateObject(\"Quenmark.Tabulon2\")\n"
-        "manager.ReportsFile = \"data/reports.xml\"\n" +
-            setup +
-            "\nmanager:Init(\"Provider=SQLite;Data Source=\" .. Server.MapPath(\"store.db\"))\n"
-            "manager:DisplayReports()\n");
-    std::vector<std::string> all = {"--root", site_.Path(), "--url", "/rm.lua"};
-    all.insert(all.end(), args.begin(), args.end());
-    PageResult result = quenmark::test_support::RunPage(page, all);
-    EXPECT_EQ(result.exit_code, 0) << result.error_output;
-    return result;
+    return RunManager(args, setup);
   }
 
   // Posts a builder page; repeated inputs are given as separate entries of `repeated`.
@@ -98,7 +78,6 @@ class BuilderPageTest : public ::testing::Test {
     return d;
   }
 
-  TempSite site_;
 };
 
 TEST_F(BuilderPageTest, OpeningWithTickedTablesShowsTheirFieldsAndProposesTheJoin) {

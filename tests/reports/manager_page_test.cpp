@@ -14,9 +14,8 @@
 #include "reports/report_definition.h"
 #include "reports/report_password.h"
 #include "reports/reports_file.h"
+#include "reports/manager_site.h"
 #include "support/demo_site.h"
-#include "support/fixture_db.h"
-#include "support/page_runner.h"
 
 namespace {
 
@@ -44,15 +43,8 @@ std::string Content(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class ManagerPageTest : public ::testing::Test {
+class ManagerPageTest : public quenmark::test_support::ManagerSite {
  protected:
-  void SetUp() override {
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), site_.Path("store.db"));
-    fs::create_directories(site_.Path("data"));
-  }
-
-  ReportsFile Reports() const { return ReportsFile(site_.Path("data/reports.xml")); }
-
   // Saves a report whose definition holds `password` as it is (hashed or plain).
   void SaveReport(const std::string& id, const std::string& password = "") {
     ReportDefinition d;
@@ -66,24 +58,10 @@ class ManagerPageTest : public ::testing::Test {
             .ok());
   }
 
-  // Runs the manager page: `setup` runs before Init, `after` after it.
   PageResult Run(const std::string& setup, const std::vector<std::string>& args = {},
                  const std::string& after = "manager:DisplayReports()") {
-    const std::string page = site_.Write(
-        "rm.lua",
-        "local manager = Server.CreateObject(\"Quenmark.Tabulon2\")\n"
-        "manager.ReportsFile = \"data/reports.xml\"\n" +
-            setup +
-            "\nmanager:Init(\"Provider=SQLite;Data Source=\" .. Server.MapPath(\"store.db\"))\n" +
-            after + "\n");
-    std::vector<std::string> all = {"--root", site_.Path(), "--url", kUrl};
-    all.insert(all.end(), args.begin(), args.end());
-    PageResult result = quenmark::test_support::RunPage(page, all);
-    EXPECT_EQ(result.exit_code, 0) << result.error_output;
-    return result;
+    return RunManager(args, setup, after);
   }
-
-  TempSite site_;
 };
 
 TEST_F(ManagerPageTest, HomePageChromeWithBuiltInTexts) {

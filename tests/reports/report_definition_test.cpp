@@ -67,53 +67,15 @@ TEST(ReportDefinition, TextHasEveryKeyInOrder) {
             "legend:;gtitle:;xlabel:;ylabel:;count:0;sum:;avg:;min:;max:;stdev:;var:;");
 }
 
-// Every member that the reader reads comes back, one comparison per member.
-TEST(ReportDefinition, WrittenAndReadBackMemberByMember) {
+// Every member comes back: the full definition sets each one away from its default, so a
+// member the reader dropped or misplaced would change the text written again.
+TEST(ReportDefinition, WrittenAndReadBack) {
   const ReportDefinition in = FullDefinition();
   ReportDefinition out;
   ReadDefinitionText(DefinitionText(in), out);
-#define SAME(m) EXPECT_EQ(out.m, in.m) << #m
-  SAME(tables);
-  SAME(fields);
-  SAME(filters);
-  SAME(relations);
-  SAME(schema);
-  SAME(dbt);
-  SAME(rtitle);
-  SAME(rdesc);
-  SAME(rgroup);
-  SAME(rid);
-  SAME(summary);
-  SAME(rpwd);
-  SAME(pagesize);
-  SAME(rfmt);
-  SAME(sonly);
-  SAME(grpby);
-  SAME(join);
-  SAME(distinct);
-  SAME(rtype);
-  SAME(mtbl);
-  SAME(coltotal);
-  SAME(colavg);
-  SAME(rowtotal);
-  SAME(rowavg);
-  SAME(isproc);
-  SAME(params);
-  SAME(chart);
-  SAME(graph);
-  SAME(conly);
-  SAME(legend);
-  SAME(gtitle);
-  SAME(xlabel);
-  SAME(ylabel);
-  SAME(count);
-  SAME(sum);
-  SAME(avg);
-  SAME(min);
-  SAME(max);
-  SAME(stdev);
-  SAME(var);
-#undef SAME
+  EXPECT_EQ(DefinitionText(out), DefinitionText(in));
+  EXPECT_EQ(out.rdesc, in.rdesc);
+  EXPECT_EQ(out.pagesize, 25);
 }
 
 TEST(ReportDefinition, ReadingRules) {

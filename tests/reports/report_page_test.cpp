@@ -18,8 +18,8 @@
 #include "reports/report_password.h"
 #include "reports/report_sql.h"
 #include "reports/reports_file.h"
+#include "reports/manager_site.h"
 #include "support/fixture_db.h"
-#include "support/page_runner.h"
 
 namespace {
 
@@ -39,15 +39,10 @@ std::string HiddenValue(const std::string& body, const std::string& name) {
 
 std::string UrlEncoded(const std::string& text) { return quenmark::Server::URLEncode(text); }
 
-class ReportPageTest : public ::testing::Test {
+class ReportPageTest : public quenmark::test_support::ManagerSite {
  protected:
-  void SetUp() override {
-    fs::copy_file(quenmark::fixture::FixtureDatabasePath(), site_.Path("store.db"));
-    fs::create_directories(site_.Path("data"));
-  }
-
   void Save(ReportDefinition d, const std::string& query) {
-    ASSERT_TRUE(ReportsFile(site_.Path("data/reports.xml"))
+    ASSERT_TRUE(Reports()
                     .SaveReport({d.rid, "", EncodeBase64(DefinitionText(d)), d.rid + " title", "",
                                  EncodeBase64(query)},
                                 {})
@@ -62,18 +57,8 @@ class ReportPageTest : public ::testing::Test {
 
   // `connection`: a Lua expression; the copy of the fixture store by default.
   PageResult Run(const std::vector<std::string>& args, const std::string& setup = "",
-                 const std::string& connection =
-                     "\"Provider=SQLite;Data Source=\" .. Server.MapPath(\"store.db\")") {
-    const std::string page =
-        site_.Write("rm.lua",
-                    "local manager = Server.CreateObject(\"Quenmark.Tabulon2\")\n"
-                    "manager.ReportsFile = \"data/reports.xml\"\n" +
-                        setup + "\nmanager:Init(" + connection + ")\nmanager:DisplayReports()\n");
-    std::vector<std::string> all = {"--root", site_.Path(), "--url", "/rm.lua"};
-    all.insert(all.end(), args.begin(), args.end());
-    PageResult result = quenmark::test_support::RunPage(page, all);
-    EXPECT_EQ(result.exit_code, 0) << result.error_output;
-    return result;
+                 const std::string& connection = kStore) {
+    return RunManager(args, setup, "manager:DisplayReports()", connection);
   }
   PageResult Report(const std::string& query_string, const std::vector<std::string>& more = {}) {
     std::vector<std::string> args = {"--query", query_string};
@@ -81,7 +66,6 @@ class ReportPageTest : public ::testing::Test {
     return Run(args);
   }
 
-  TempSite site_;
 };
 
 TEST_F(ReportPageTest, FormatCodesOfASavedReport) {

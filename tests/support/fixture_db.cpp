@@ -2,6 +2,7 @@
 #include "support/fixture_db.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -112,6 +113,17 @@ const std::string& FixtureDatabasePath() {
 
 std::string FixtureConnectionString() {
   return "Provider=SQLite;Data Source=" + FixtureDatabasePath();
+}
+
+std::string DriverConnectionString(const char* variable, bool postgres) {
+  if (variable == nullptr) return FixtureConnectionString();
+  const char* value = std::getenv(variable);
+  if (value == nullptr || *value == '\0') return "";
+  std::string text = value;
+  if (!postgres && ToLowerAscii(text).find("database=") == std::string::npos) {
+    text += "Database=" + FixtureDatabasePath() + ";";
+  }
+  return text;
 }
 
 Status LoadFixtureIntoPostgres(Connection& server) {
