@@ -110,14 +110,11 @@ TEST_P(NavigationPageTest, WritesTheBar) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bars, NavigationPageTest,
-    ::testing::Values(BarCase{25, "",
-                              "<td width=\"99%\">Page 1 of 3 (25 recs)&nbsp;[1]&nbsp;" +
+    // The first page's whole bar is checked in navigation_bar_test.cpp.
+    ::testing::Values(BarCase{21, "",
+                              "<td width=\"99%\">Page 1 of 3 (21 recs)&nbsp;[1]&nbsp;" +
                                   NavLink("2", 11) + NavLink("3", 21) + NavLink("&raquo;", 11) +
                                   "..." + NavLink("Last &raquo;", 21) + "&nbsp;</td>"},
-                      BarCase{21, "",
-                              "Page 1 of 3 (21 recs)&nbsp;[1]&nbsp;" + NavLink("2", 11) +
-                                  NavLink("3", 21) + NavLink("&raquo;", 11) + "..." +
-                                  NavLink("Last &raquo;", 21)},
                       BarCase{30, "start=21&pagesize=10",
                               "Page 3 of 3 (30 recs)" + NavLink("&laquo;", 11) + NavLink("1", 1) +
                                   NavLink("2", 11) + "&nbsp;[3]&nbsp;&nbsp;</td>"},

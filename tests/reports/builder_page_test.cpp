@@ -339,32 +339,21 @@ TEST_F(BuilderPageTest, FinishSavesTheDefinitionThatReadsBack) {
   EXPECT_THAT(result.body,
               HasSubstr("<script language=\"javascript\">window.opener.location.replace('/rm.lua?"
                         "rid=FREIGHT');window.close();</script></td></tr></table></form>"));
-  const ReportDefinition d = Saved("FREIGHT");
-  EXPECT_EQ(d.tables, "Customers,Orders");
-  EXPECT_EQ(d.fields, "Orders.Freight,Customers.CompanyName");
-  EXPECT_EQ(d.filters, "Orders.Freight__4__100");
-  EXPECT_EQ(d.relations, "[Customers].[CustomerID]=[Orders].[CustomerID]");
-  EXPECT_THAT(d.schema, HasSubstr("Orders.Freight~cCost~fN2~t6~"));
-  EXPECT_EQ(d.dbt, 9);
-  EXPECT_EQ(d.rtitle, "Freight by company");
-  EXPECT_EQ(d.rdesc, "The \"big\" ones");
-  EXPECT_EQ(d.rgroup, "SALES");
-  EXPECT_EQ(d.rid, "FREIGHT");
-  EXPECT_EQ(d.summary, "Orders.Freight__SUM__Total");
+  // The relations normalised, the description's quotes restored, the password hashed.
+  ReportDefinition d = Saved("FREIGHT");
   EXPECT_TRUE(IsHashedReportPassword(d.rpwd));
   EXPECT_TRUE(ReportPasswordMatches(d.rpwd, "s3cret"));
-  EXPECT_EQ(d.pagesize, 25);
-  EXPECT_EQ(d.rfmt, 1);
-  EXPECT_EQ(d.sonly, 1);
-  EXPECT_EQ(d.join, 2);
-  EXPECT_EQ(d.distinct, 1);
-  EXPECT_EQ(d.chart, 1);
-  EXPECT_EQ(d.graph, 2);
-  EXPECT_EQ(d.conly, 1);
-  EXPECT_EQ(d.legend, "Customers.CompanyName");
-  EXPECT_EQ(d.gtitle, "Freight");
-  EXPECT_EQ(d.xlabel, "Company");
-  EXPECT_EQ(d.ylabel, "Cost");
+  d.rpwd = "";
+  EXPECT_EQ(DefinitionText(d),
+            ";tables:Customers,Orders;fields:Orders.Freight,Customers.CompanyName;filters:Orders."
+            "Freight__4__100;relations:[Customers].[CustomerID]=[Orders].[CustomerID];schema:"
+            "Customers.CompanyName~cCompany~f~t200~,Orders.Freight~cCost~fN2~t6~,Customers."
+            "CustomerID~cCustomerID~f~t200~,Orders.CustomerID~cCustomerID~f~t200~;dbt:9;rtitle:"
+            "Freight by company;rdesc:The \"big\" ones;rgroup:SALES;rid:FREIGHT;summary:Orders."
+            "Freight__SUM__Total;rpwd:;pagesize:25;rfmt:1;sonly:1;grpby:0;join:2;distinct:1;"
+            "rtype:0;mtbl:;coltotal:0;colavg:0;rowtotal:0;rowavg:0;isproc:0;params:;chart:1;"
+            "graph:2;conly:1;legend:Customers.CompanyName;gtitle:Freight;xlabel:Company;ylabel:"
+            "Cost;count:0;sum:;avg:;min:;max:;stdev:;var:;");
   auto entry = Reports().FindReport("FREIGHT");
   ASSERT_TRUE(entry.ok());
   EXPECT_EQ(entry->title, "Freight by company");
