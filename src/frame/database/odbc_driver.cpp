@@ -255,18 +255,8 @@ class OdbcCursor : public Cursor {
   const std::vector<FieldInfo>& Fields() const override { return fields_; }
 
   bool Next(std::vector<Variant>& row) override {
-    if (!statement_) return false;
+    if (!Fetch()) return false;
     SQLHSTMT stmt = statement_->stmt;
-    SQLRETURN rc = SQLFetch(stmt);
-    if (rc == SQL_NO_DATA) {
-      statement_.reset();
-      return false;
-    }
-    if (!SQL_SUCCEEDED(rc)) {
-      status_ = statement_->Failure();
-      statement_.reset();
-      return false;
-    }
     row.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i) {
       if (!Read(stmt, static_cast<SQLUSMALLINT>(i + 1), fields_[i].type, row[i])) {
@@ -278,9 +268,22 @@ class OdbcCursor : public Cursor {
     return true;
   }
 
+  // No column is bound, so a fetch alone moves past a row without reading any value.
+  bool Skip() override { return Fetch(); }
+
   Status status() const override { return status_; }
 
  private:
+  // Moves to the next row; false at the end or on an error (kept for status()).
+  bool Fetch() {
+    if (!statement_) return false;
+    const SQLRETURN rc = SQLFetch(statement_->stmt);
+    if (SQL_SUCCEEDED(rc)) return true;
+    if (rc != SQL_NO_DATA) status_ = statement_->Failure();
+    statement_.reset();
+    return false;
+  }
+
   bool Read(SQLHSTMT stmt, SQLUSMALLINT column, int type, Variant& value) {
     SQLLEN indicator = 0;
     switch (type) {
