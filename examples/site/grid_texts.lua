@@ -1,11 +1,15 @@
 -- A grid whose texts are replaced: navigation links, header icons and the print link, for a
--- site in another language or with its own wording.
+-- site in another language or with its own wording; Response.Locale gives the page German
+-- number and date formats.
 local layout = require("lib.layout")
 local grid = Server.CreateObject("Quenmark.DataGrid")
 
 layout.Begin("Bestellungen",
   "A grid whose navigation links, header icons and print link speak German, for a " ..
-  "site in another language or with its own wording.")
+  "site in another language or with its own wording; <code>Response.Locale = 'de-DE'</code> " ..
+  "formats its numbers and dates the German way.")
+
+Response.Locale = "de-DE"
 
 grid:CreateConnection("Provider=SQLite;Data Source=" .. Server.MapPath("data/demo.db"))
 grid.Command = "SELECT OrderID, CustomerID, OrderDate, ShipCity, Freight FROM Orders"
@@ -20,10 +24,10 @@ grid:SetDisplayText("removesorttitle", "Sortierung entfernen")
 grid:ColumnCaption("OrderID", "Nummer")
 grid:ColumnCaption("CustomerID", "Kunde")
 grid:ColumnCaption("OrderDate", "Datum")
--- Dates in German order; numbers keep the en-US separators until grids take a locale.
-grid:DateColumn("Orders.OrderDate", "%d.%m.%Y")
+grid:DateColumn("Orders.OrderDate", "%d. %B %Y")
 grid:ColumnCaption("ShipCity", "Ort")
 grid:ColumnCaption("Freight", "Fracht")
+grid:NumberColumn("Orders.Freight", 2)
 grid:Display()
 
 layout.End()

@@ -35,6 +35,11 @@ class Locale {
 
   /// The process-wide en-US locale.
   static const Locale& Default();
+  /// The locale of the page being run: the one it chose (`Response.Locale`, kept in the
+  /// thread's shared settings), else en-US. Grids, graphs and FormatDate format with it.
+  static const Locale& Current();
+  /// True when `tag` is a language tag ICU knows the language of ("de-DE", "fr", "pt_BR").
+  static bool IsKnownTag(std::string_view tag);
 
   const std::string& Id() const;
 

@@ -20,6 +20,9 @@ struct SharedSettings {
   /// format of their own: a host date pattern ("dd/mm/yyyy", "Long Date") or FormatDate codes
   /// ("%d %B %Y"); empty = none.
   std::string default_date_format;
+  /// Locale the page formats numbers, currency, percentages and date names with
+  /// (`Response.Locale`, a language tag such as "de-DE"); empty = en-US.
+  std::string locale;
   /// First page of the report builder's procedure pages.
   int16_t first_procedure_page = 0;
 };

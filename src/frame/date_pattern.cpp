@@ -40,7 +40,7 @@ int NamedFormat(std::string_view pattern) {
 }  // namespace
 
 std::string FormatDatePattern(const DateTime& value, std::string_view pattern) {
-  const Locale& locale = Locale::Default();
+  const Locale& locale = Locale::Current();
   if (const int named = NamedFormat(pattern); named >= 0) {
     return locale.FormatNamedDate(value, named);
   }

@@ -11,11 +11,13 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <vector>
 
 #include "quenmark/conversions.h"
+#include "quenmark/shared_settings.h"
 
 namespace quenmark {
 namespace {
@@ -233,6 +235,34 @@ Locale& Locale::operator=(Locale&&) noexcept = default;
 const Locale& Locale::Default() {
   static const Locale kDefault("en-US");
   return kDefault;
+}
+
+const Locale& Locale::Current() {
+  const std::string& id = ThreadSettings().locale;
+  if (id.empty()) return Default();
+  // Building a locale's formatters costs far more than a page's formatting, so each locale a
+  // page asks for is made once and shared (its methods are safe across threads). Pages name
+  // few locales; past a bound the rest are formatted as en-US rather than growing without end.
+  static std::mutex mutex;
+  static std::map<std::string, Locale, std::less<>> shared;
+  std::lock_guard lock(mutex);
+  if (auto found = shared.find(id); found != shared.end()) return found->second;
+  if (shared.size() >= 64) return Default();
+  return shared.try_emplace(id, id).first->second;
+}
+
+bool Locale::IsKnownTag(std::string_view tag) {
+  if (tag.empty() || tag.size() > 35) return false;
+  for (char c : tag) {
+    const bool letter_or_digit =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letter_or_digit && c != '-' && c != '_') return false;
+  }
+  std::string text(tag);
+  std::replace(text.begin(), text.end(), '_', '-');
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Locale locale = icu::Locale::forLanguageTag(text, status);
+  return U_SUCCESS(status) && !locale.isBogus() && locale.getISO3Language()[0] != '\0';
 }
 
 const std::string& Locale::Id() const { return impl_->id; }

@@ -229,7 +229,7 @@ std::string FormatDate(std::string_view value, std::string_view format) {
   auto parsed = ParseDate(value);
   if (!parsed) return std::string(value);
   const DateTime& d = *parsed;
-  const Locale& locale = Locale::Default();
+  const Locale& locale = Locale::Current();
   std::string out(format);
   try {
     ReplaceAll(out, "%m", std::to_string(d.month));

@@ -283,7 +283,7 @@ void CellFormatter::AppendNumber(std::string& out, std::string_view text, const 
     AppendEscaped(out, text);
     return;
   }
-  const Locale& locale = Locale::Default();
+  const Locale& locale = Locale::Current();
   switch (style) {
     case '2':
       AppendEscaped(out, locale.FormatPercent(*number, decimals));
@@ -350,7 +350,7 @@ void CellFormatter::AppendValue(std::string& out, const Variant& value, size_t f
       if (!date) {
         AppendEscaped(out, text);
       } else if (format.named_date >= 0) {
-        out += Locale::Default().FormatNamedDate(*date, format.named_date);
+        out += Locale::Current().FormatNamedDate(*date, format.named_date);
       } else {
         out += FormatDate(date->ToIso(), format.date_format);
       }

@@ -161,7 +161,7 @@ std::string FormatSummaryNumber(std::string_view format_entry, std::string_view 
       decimals = static_cast<int>(RoundHalfEven(*count));
     }
   }
-  const Locale& locale = Locale::Default();
+  const Locale& locale = Locale::Current();
   switch (format_entry.front()) {
     case '1':
       return locale.FormatNumber(*value, decimals);

@@ -1,5 +1,8 @@
 #include "host/host_objects.h"
 #include "host/session_store.h"
+#include "quenmark/error.h"
+#include "quenmark/locale.h"
+#include "quenmark/shared_settings.h"
 
 #include <utility>
 #include <vector>
@@ -242,7 +245,23 @@ class ResponseObject final : public HostObject {
               [](ResponseObject& self, const Variant& v) { self.Out().SetBuffer(v.ToBoolean()); })
           .Property(
               "Expires", [](ResponseObject& self) -> Variant { return self.Out().Expires(); },
-              [](ResponseObject& self, const Variant& v) { self.Out().SetExpires(v.ToInt32()); });
+              [](ResponseObject& self, const Variant& v) { self.Out().SetExpires(v.ToInt32()); })
+          .Property(
+              "Locale",
+              [](ResponseObject&) -> Variant {
+                const std::string& id = ThreadSettings().locale;
+                return id.empty() ? std::string("en-US") : id;
+              },
+              [](ResponseObject&, const Variant& v) {
+                const std::string tag = v.ToText();
+                if (!Locale::IsKnownTag(tag)) {
+                  throw Error(ErrorNumber::kInvalidArgument,
+                              "Response.Locale: \"" + tag + "\" is not a language tag such as "
+                              "\"de-DE\"",
+                              "Response");
+                }
+                ThreadSettings().locale = tag;
+              });
       return t;
     }();
     return table;

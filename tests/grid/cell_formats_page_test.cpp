@@ -108,6 +108,20 @@ INSTANTIATE_TEST_SUITE_P(
                    kEmployee,
                    "grid:DateColumn('Employees.BirthDate', '1')",
                    {"<td class=\"date\">Wednesday, August 27, 1969</td>"}},
+        // The page's locale formats numbers, currency, percentages and date names.
+        FormatCase{"page_locale",
+                   kProducts,
+                   "Response.Locale = 'de-DE'\n"
+                   "grid:CurrencyColumn('Products.UnitPrice', 2)\n"
+                   "grid:PercentColumn('Products.UnitsInStock', 1)",
+                   {"<td class=\"money\">199,50\xC2\xA0\xE2\x82\xAC</td><td "
+                    "class=\"number\">9.900,0\xC2\xA0%</td>"}},
+        FormatCase{"page_locale_dates",
+                   kEmployee,
+                   "Response.Locale = 'fr-FR'\n"
+                   "grid:DateColumn('Employees.BirthDate', '%A %d %B %Y')\n"
+                   "grid:NumberColumn('Employees.Salary', 2)",
+                   {"<td class=\"date\">mercredi 27 ao\xC3\xBBt 1969</td>"}},
         // The first of date, number, template, boolean and regular expression decides.
         FormatCase{"date_before_number",
                    kEmployee,

@@ -118,6 +118,10 @@ TEST_F(PageEngineTest, PagesSeeTheRequestAndWriteTheResponse) {
        "Session('n', Session('user') .. '!') Session.k = 5 "
        "Response.Write(Session('N') .. Session.k .. Session.Count .. tostring(Session('x')))",
        "", nullptr, "ann!53nil"},
+      {"the page's locale, en-US until set", "a.lua",
+       "Response.Write(Response.Locale) Response.Locale = 'de_DE' Response.Write(' ' .. "
+       "Response.Locale)",
+       "", nullptr, "en-US de_DE"},
       {"dates cross the bridge", "a.lua",
        "local d = Date(2004, 3, 1) Response.Write(d.Year .. '-' .. d.month .. ' ' .. "
        "tostring(d == Date('2004-03-01')))",
@@ -165,7 +169,10 @@ TEST_F(PageEngineTest, ScriptErrorsBecomeAnEscapedErrorPage) {
        {"line <b>2</b>", "error 438"}},
       {"Server.MapPath('/../../etc/passwd')", {"error 76", "Server.MapPath"}},
       {"this is not lua", {"Page: <b>/e.lua</b>, line <b>1</b>"}},
-      {"Session('sb', CreateObject('Quenmark.StringBuffer'))", {"cannot be stored"}}};
+      {"Session('sb', CreateObject('Quenmark.StringBuffer'))", {"cannot be stored"}},
+      {"Response.Locale = 'de\"><b>'",
+       {"Response.Locale: &quot;de&quot;&gt;&lt;b&gt;&quot; is not a language tag", "error 5"}},
+      {"Response.Locale = 'zz-ZZ'", {"is not a language tag"}}};
   for (const Case& c : cases) {
     Response response = Run("e.lua", c.source);
     EXPECT_EQ(response.StatusCode(), 500) << c.source;
