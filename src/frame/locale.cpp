@@ -243,12 +243,22 @@ const Locale& Locale::Current() {
   // Building a locale's formatters costs far more than a page's formatting, so each locale a
   // page asks for is made once and shared (its methods are safe across threads). Pages name
   // few locales; past a bound the rest are formatted as en-US rather than growing without end.
+  // Cells ask for it one by one, so each thread remembers the last locale it was given.
+  thread_local std::string last_id;
+  thread_local const Locale* last = nullptr;
+  if (last != nullptr && last_id == id) return *last;
   static std::mutex mutex;
   static std::map<std::string, Locale, std::less<>> shared;
   std::lock_guard lock(mutex);
-  if (auto found = shared.find(id); found != shared.end()) return found->second;
-  if (shared.size() >= 64) return Default();
-  return shared.try_emplace(id, id).first->second;
+  if (auto found = shared.find(id); found != shared.end()) {
+    last = &found->second;
+  } else if (shared.size() >= 64) {
+    last = &Default();
+  } else {
+    last = &shared.try_emplace(id, id).first->second;
+  }
+  last_id = id;
+  return *last;
 }
 
 bool Locale::IsKnownTag(std::string_view tag) {
