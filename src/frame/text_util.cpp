@@ -38,6 +38,20 @@ std::string_view Trim(std::string_view text, std::string_view blanks) {
   return text.substr(begin, end - begin + 1);
 }
 
+std::vector<std::string_view> Split(std::string_view text, std::string_view separator) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t at = text.find(separator, start);
+    if (at == std::string_view::npos) {
+      parts.push_back(text.substr(start));
+      return parts;
+    }
+    parts.push_back(text.substr(start, at - start));
+    start = at + separator.size();
+  }
+}
+
 namespace {
 constexpr std::string_view kBase64UrlAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";

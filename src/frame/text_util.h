@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quenmark {
 
@@ -37,6 +38,10 @@ inline bool Contains(std::string_view text, std::string_view part) {
 
 /// `text` without its leading and trailing characters from `blanks`; a view into `text`.
 std::string_view Trim(std::string_view text, std::string_view blanks = kWhitespace);
+
+/// The pieces of `text` between occurrences of `separator`, empty ones included (so "" gives
+/// one empty piece); views into `text`.
+std::vector<std::string_view> Split(std::string_view text, std::string_view separator);
 
 /// Standard base64 with the URL-safe alphabet ("-" and "_") and no padding: bytes that travel in
 /// addresses and tokens.

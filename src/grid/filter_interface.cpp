@@ -70,20 +70,6 @@ void AppendAttributeValue(std::string& out, std::string_view value) {
   out += '"';
 }
 
-std::vector<std::string_view> Split(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t at = text.find(separator, start);
-    if (at == std::string_view::npos) {
-      parts.push_back(text.substr(start));
-      return parts;
-    }
-    parts.push_back(text.substr(start, at - start));
-    start = at + separator.size();
-  }
-}
-
 bool IsWordChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }

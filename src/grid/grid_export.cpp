@@ -1,5 +1,6 @@
 #include "grid/grid_export.h"
 
+#include "frame/text_util.h"
 #include "grid/display_texts.h"
 #include "grid/grid_state.h"
 #include "quenmark/data_set_exporter.h"
@@ -27,15 +28,8 @@ constexpr ExportButton kButtons[] = {
 };
 
 std::vector<std::string> SplitHeaders(std::string_view headers) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t comma = headers.find(',', start);
-    parts.emplace_back(headers.substr(start, comma - start));
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  return parts;
+  const std::vector<std::string_view> parts = Split(headers, ",");
+  return {parts.begin(), parts.end()};
 }
 
 }  // namespace

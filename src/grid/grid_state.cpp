@@ -61,18 +61,6 @@ void ApplyArgumentStart(std::string_view text, int32_t& start_rec) {
   if (const std::optional<int32_t> start = ToInt32(text)) start_rec = *start >= 1 ? *start : 1;
 }
 
-std::vector<std::string_view> SplitItems(std::string_view list) {
-  std::vector<std::string_view> items;
-  size_t begin = 0;
-  while (true) {
-    const size_t comma = list.find(',', begin);
-    items.push_back(list.substr(begin, comma == std::string_view::npos ? comma : comma - begin));
-    if (comma == std::string_view::npos) break;
-    begin = comma + 1;
-  }
-  return items;
-}
-
 std::string JoinItems(const std::vector<std::string>& items) {
   std::string out;
   for (const std::string& item : items) {
@@ -85,7 +73,7 @@ std::string JoinItems(const std::vector<std::string>& items) {
 // `list` with the whole item `from` replaced by `to` (every occurrence).
 std::string ReplaceItem(std::string_view list, std::string_view from, std::string_view to) {
   std::vector<std::string> items;
-  for (std::string_view item : SplitItems(list)) {
+  for (std::string_view item : Split(list, ",")) {
     items.emplace_back(item == from ? to : item);
   }
   return JoinItems(items);
@@ -120,7 +108,7 @@ std::optional<std::string> CanonicalOrderItem(std::string_view item) {
 
 std::string CanonicalOrderList(std::string_view list) {
   std::vector<std::string> items;
-  for (std::string_view item : SplitItems(list)) {
+  for (std::string_view item : Split(list, ",")) {
     if (std::optional<std::string> canonical = CanonicalOrderItem(item)) {
       items.push_back(std::move(*canonical));
     }
@@ -213,7 +201,7 @@ void ApplyPostbackArgument(std::string_view encoded_argument, GridState& state) 
 }
 
 bool OrderListHas(std::string_view list, std::string_view item) {
-  for (std::string_view entry : SplitItems(list)) {
+  for (std::string_view entry : Split(list, ",")) {
     if (entry == item) return true;
   }
   return false;
@@ -228,7 +216,7 @@ std::string ComputeOrderList(const GridState& state) {
   if (state.remove_sort) {
     const std::string_view removed = OrderListHas(last, n_desc) ? std::string_view(n_desc) : n;
     std::vector<std::string> kept;
-    for (std::string_view item : SplitItems(last)) {
+    for (std::string_view item : Split(last, ",")) {
       if (item != removed && !item.empty()) kept.emplace_back(item);
     }
     result = JoinItems(kept);

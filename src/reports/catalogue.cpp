@@ -25,17 +25,6 @@ constexpr std::string_view kSybaseViews =
 constexpr std::string_view kSybaseProcedures =
     "SELECT [Name] From SysObjects where [TYPE]='P' AND [UID] = 1 ORDER BY 1";
 
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  while (true) {
-    size_t at = text.find(separator, start);
-    parts.push_back(text.substr(start, at == std::string_view::npos ? at : at - start));
-    if (at == std::string_view::npos) return parts;
-    start = at + 1;
-  }
-}
-
 // A name inside an SQL text literal: apostrophes doubled.
 std::string SqlText(std::string_view text) {
   std::string out;
@@ -54,7 +43,7 @@ bool ListHolds(const std::string& normalised_list, std::string_view name) {
 // A procedure entry of UseProcedures ("usp_top,@n=10,@since=#2004-01-01#") as the
 // procedure's name and its parameter list ("n|10|131,since|2004-01-01|7").
 std::pair<std::string, std::string> ParseProcedureEntry(std::string_view entry) {
-  std::vector<std::string_view> parts = Split(entry, ',');
+  std::vector<std::string_view> parts = Split(entry, ",");
   std::string name(Trim(parts[0]));
   std::string parameters;
   for (size_t i = 1; i < parts.size(); ++i) {
@@ -215,7 +204,7 @@ void ManagerState::WriteCatalogue() {
 
   if (!use_tables.empty()) {
     section.Start(ReadLocale("AllowedTablesText", "Allowed Tables"));
-    for (std::string_view item : Split(use_tables, ',')) WriteItemRow(*this, Trim(item), false, "");
+    for (std::string_view item : Split(use_tables, ",")) WriteItemRow(*this, Trim(item), false, "");
     section.End();
   } else if (database_kind == DbSqlServer || database_kind == DbSybase) {
     const bool sybase = database_kind == DbSybase;
@@ -266,7 +255,7 @@ void ManagerState::WriteCatalogue() {
 
   if (!use_procedures.empty()) {
     section.Start(ReadLocale("AllowedProceduresText", "Allowed Procedures"));
-    for (std::string_view entry : Split(use_procedures, '|')) {
+    for (std::string_view entry : Split(use_procedures, "|")) {
       auto [name, parameters] = ParseProcedureEntry(entry);
       WriteItemRow(*this, name, true, parameters);
     }

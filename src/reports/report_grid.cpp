@@ -14,13 +14,8 @@ namespace quenmark::reports {
 namespace {
 
 std::vector<std::string_view> SplitTrimmed(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> items;
-  for (size_t at = 0;;) {
-    const size_t end = text.find(separator, at);
-    items.push_back(Trim(text.substr(at, end == std::string_view::npos ? end : end - at)));
-    if (end == std::string_view::npos) break;
-    at = end + separator.size();
-  }
+  std::vector<std::string_view> items = Split(text, separator);
+  for (std::string_view& item : items) item = Trim(item);
   return items;
 }
 

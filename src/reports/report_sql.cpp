@@ -12,20 +12,6 @@
 namespace quenmark::reports {
 namespace {
 
-std::vector<std::string_view> Split(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  while (true) {
-    size_t at = text.find(separator, start);
-    if (at == std::string_view::npos) {
-      parts.push_back(text.substr(start));
-      return parts;
-    }
-    parts.push_back(text.substr(start, at - start));
-    start = at + separator.size();
-  }
-}
-
 // Items of an aggregate list ("a, b"), trimmed, empty ones left out.
 std::vector<std::string_view> ListItems(std::string_view list) {
   std::vector<std::string_view> items;
